@@ -1,0 +1,32 @@
+// File status and whole-file reading on native paths.
+//
+// Thread-safety: the functions keep no state; they may run on any thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// True exactly when `path` names an existing file or folder (following
+// symbolic links). An empty path is not found.
+bool PathExists(const std::string& path);
+
+// True when `path` names an existing folder (following symbolic links).
+bool IsDirectory(const std::string& path);
+
+enum class ReadStatus {
+  Ok,          // the whole file is in the buffer
+  CannotOpen,  // missing, no permission, dangling link
+  NotRegular,  // FIFO, socket, device or folder: never opened for reading
+  ReadFailed,  // opened, but reading failed or the size changed under us
+};
+
+// Reads the whole regular file at `path` into *buffer (resized to the file's
+// real size; the buffer's capacity is reused between calls). A FIFO or device
+// is never opened, so the call never blocks on one. On any failure *buffer is
+// left empty and the status says why. REQUIRES: buffer != nullptr.
+ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer);
+
+}  // namespace platform

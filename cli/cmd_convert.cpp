@@ -82,11 +82,14 @@ class CountingMessageBox : public platform::MessageBoxService {
  public:
   void Show(const std::u16string& text, platform::MessageStyle style) override {
     shown_.fetch_add(1);
+    if (clearLine_.load()) std::fputs("\r\x1b[K", stderr);  // the message starts on a clean line
     stderr_.Show(text, style);
   }
   int Shown() const { return shown_.load(); }
+  void ClearLineFirst(bool clear) { clearLine_ = clear; }
 
  private:
+  std::atomic<bool> clearLine_{false};            // a progress line may be on screen
   platform::StderrMessageBox stderr_{"cvmap: "};  // the real sink
   std::atomic<int> shown_{0};                     // messages shown so far
 };
@@ -260,7 +263,9 @@ int ConvertCommand(const std::vector<std::string>& args) {
   job.stopRequested = 0;
 
   const Clock::time_point start = Clock::now();
-  ProgressDisplay progress(!options->quiet && ::isatty(STDERR_FILENO) == 1);
+  const bool showProgress = !options->quiet && ::isatty(STDERR_FILENO) == 1;
+  ProgressDisplay progress(showProgress);
+  boxes.ClearLineFirst(showProgress);
   long long totalFiles = 0;
   int finalCount = 0;
   {

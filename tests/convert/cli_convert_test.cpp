@@ -64,7 +64,7 @@ Result Finish(const TempTree& scratch, pid_t pid) {
   return result;
 }
 
-Result Run(const std::vector<std::string>& args) {
+Result RunCvmap(const std::vector<std::string>& args) {
   TempTree scratch;
   return Finish(scratch, Start(scratch, args));
 }
@@ -80,18 +80,18 @@ TEST(CvmapConvertTest, ConvertsBothLayoutsAndRerunsCleanly) {
   TempTree maps;
   const std::string map = maps.Path("out.cvmap");
 
-  Result r = Run({"convert", source.Root() + "/", map});
+  Result r = RunCvmap({"convert", source.Root() + "/", map});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("2 files seen, 2 tiles stored, 0 already present"), std::string::npos) << r.out;
-  r = Run({"convert", osm.Root(), map, "--layout", "auto"});
+  r = RunCvmap({"convert", osm.Root(), map, "--layout", "auto"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("2 files seen, 1 tiles stored, 0 already present, 1 not tiles"), std::string::npos) << r.out;
   EXPECT_EQ(ReadRows(map).size(), 3u);
 
-  r = Run({"convert", "--quiet", source.Root(), map});
+  r = RunCvmap({"convert", "--quiet", source.Root(), map});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
-  r = Run({"convert", source.Root(), map, "--layout=geokuk"});
+  r = RunCvmap({"convert", source.Root(), map, "--layout=geokuk"});
   EXPECT_NE(r.out.find("0 tiles stored, 2 already present"), std::string::npos) << r.out;
   EXPECT_EQ(ReadRows(map).size(), 3u);
 }
@@ -104,13 +104,13 @@ TEST(CvmapConvertTest, TargetFiles) {
   TempTree maps;
   const std::string text(5000, 'q');
   const std::string notMap = maps.File("notes.cvmap", text);
-  Result r = Run({"convert", source.Root(), notMap});
+  Result r = RunCvmap({"convert", source.Root(), notMap});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("file is not a database"), std::string::npos) << r.err;
   EXPECT_EQ(Slurp(notMap), text);
 
   const std::string empty = maps.File("empty.cvmap", "");
-  r = Run({"convert", source.Root(), empty});
+  r = RunCvmap({"convert", source.Root(), empty});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(ReadRows(empty).size(), 1u);
 }
@@ -121,17 +121,17 @@ TEST(CvmapConvertTest, RefusesBadInput) {
   source.File("readme.txt", "x");
   TempTree maps;
   const std::string map = maps.Path("m.cvmap");
-  Result r = Run({"convert", source.Root(), map});
+  Result r = RunCvmap({"convert", source.Root(), map});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find(source.Path("readme.txt")), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(map));
 
-  EXPECT_EQ(Run({"convert", source.Path("missing"), map}).exitCode, 2);
-  EXPECT_EQ(Run({"convert", source.Root(), map, "--layout", "tms"}).exitCode, 2);
-  EXPECT_EQ(Run({"convert", source.Root()}).exitCode, 2);
-  EXPECT_EQ(Run({"convert", source.Root(), map, "--bogus"}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"convert", source.Path("missing"), map}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "tms"}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"convert", source.Root()}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--bogus"}).exitCode, 2);
   // With the layout given there is no probe: the text file is only counted.
-  r = Run({"convert", source.Root(), map, "--layout", "osm"});
+  r = RunCvmap({"convert", source.Root(), map, "--layout", "osm"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("1 not tiles"), std::string::npos);
 }
@@ -144,16 +144,16 @@ TEST(CvmapProbeTest, NamesTheLayout) {
   osm.File("5/17/11.png");
   TempTree other;
   other.File("x/y/z.txt");
-  Result r = Run({"probe", geoKuk.Root()});
+  Result r = RunCvmap({"probe", geoKuk.Root()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "GeoKuk\n");
-  r = Run({"probe", osm.Root()});
+  r = RunCvmap({"probe", osm.Root()});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "OSM Tracker Storage\n");
-  r = Run({"probe", other.Root()});
+  r = RunCvmap({"probe", other.Root()});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("z.txt"), std::string::npos) << r.err;
-  EXPECT_EQ(Run({"probe", other.Path("missing")}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"probe", other.Path("missing")}).exitCode, 2);
 }
 
 // CLI-5: Ctrl-C stops the job at the next entry; what was stored stays.

@@ -215,8 +215,11 @@ class ProgressDisplay {
     if (stats.pass.load() != convert::ConvertingPass) {
       line = convert::CountingLine(stats.filesSeen.load());
     } else {
-      if (!convertingStart_) convertingStart_ = now;
-      const double elapsed = std::chrono::duration<double>(now - *convertingStart_).count();
+      if (!convertingSeen_) {
+        convertingSeen_ = true;
+        convertingStart_ = now;
+      }
+      const double elapsed = std::chrono::duration<double>(now - convertingStart_).count();
       const long long done = stats.filesSeen.load();
       const long long tiles = stats.tilesStored.load() + stats.duplicates.load();
       const double tileRate = elapsed > 0 ? tiles / elapsed : 0.0;
@@ -240,7 +243,8 @@ class ProgressDisplay {
   bool enabled_;                                   // stderr is a terminal and not --quiet
   bool drawn_ = false;                             // a line is on screen
   Clock::time_point lastDraw_{};                   // time of the last redraw
-  std::optional<Clock::time_point> convertingStart_;  // when the converting pass was first seen
+  bool convertingSeen_ = false;                    // the converting pass has been drawn
+  Clock::time_point convertingStart_{};            // when the converting pass was first seen
 };
 
 }  // namespace

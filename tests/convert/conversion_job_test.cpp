@@ -190,8 +190,8 @@ TEST(ConversionJobTest, SpecialFilesAndLinks) {
 // JOB-6: a stop in the counting pass: no converting pass, nothing written.
 TEST(ConversionJobTest, StopWhileCounting) {
   TempTree source;
-  source.File("16/1/1.png");
-  source.File("16/2/1.png");
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.channel.onPost = [&](int code, int) {
     if (code == NotifyCounted) rig.job.stopRequested = 1;
@@ -236,8 +236,8 @@ TEST(ConversionJobTest, StopWhileConverting) {
 // JOB-8: the insert cannot be prepared: roll back, one message, stop.
 TEST(ConversionJobTest, PrepareFailure) {
   TempTree source;
-  source.File("16/1/1.png");
-  source.File("16/2/1.png");
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.db.exec(u"DROP TABLE tiles");
   rig.Run();
@@ -321,7 +321,7 @@ TEST(ConversionJobTest, RelativeSourceFolderRecurringInTheTree) {
 // JOB-12: a layout value that is no layout stores nothing but walks fully.
 TEST(ConversionJobTest, UnknownLayoutStoresNothing) {
   TempTree source;
-  source.File("16/1/1.png");
+  source.File("16/10/10.png");
   JobRig rig(source.Root(), 7);
   rig.Run();
   EXPECT_TRUE(ReadRows(rig.mapPath).empty());

@@ -37,6 +37,17 @@ std::u16string JoinParts(const std::vector<std::u16string>& parts, std::size_t c
 
 }  // namespace
 
+const char* LayoutCaption(int layout) {
+  switch (layout) {
+    case LayoutGeoKuk:
+      return "GeoKuk";
+    case LayoutOsmTrackerStorage:
+      return "OSM Tracker Storage";
+    default:
+      return "";
+  }
+}
+
 int HexToInt(std::u16string text) {
   text = TrimBlanks(text);
   std::uint32_t value = 0;  // unsigned, so that the 32-bit wrap is defined

@@ -31,6 +31,10 @@ enum Layout : int {
   LayoutOsmTrackerStorage = 1,  // zoom\column\row.png|jpg
 };
 
+// The layout's caption, as the window and the command line show it:
+// "GeoKuk", "OSM Tracker Storage"; "" for a value that is no layout.
+const char* LayoutCaption(int layout);
+
 // The zoom level that is stored as z == 0; z = kZoomBase - zoom.
 inline constexpr int kZoomBase = 17;
 

@@ -29,16 +29,6 @@ std::string classes_of(char16_t c) {
   return out;
 }
 
-// CTYPE-1: the class bits are distinct single bits.
-TEST(CharsetCtype, ClassBitsAreDistinct) {
-  ctype_mask seen = 0;
-  for (const class_name& k : all_classes) {
-    EXPECT_EQ(k.bit & (k.bit - 1), 0) << k.name << " is not a single bit";
-    EXPECT_EQ(seen & k.bit, 0) << k.name << " shares a bit";
-    seen |= k.bit;
-  }
-}
-
 // CTYPE-2: characters 0-127 follow the "C" classification.
 TEST(CharsetCtype, AsciiFollowsTheCLocale) {
   const struct {

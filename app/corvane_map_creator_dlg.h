@@ -102,9 +102,10 @@ class CCorvaneMapCreatorDlg : public QDialog {
   platform::qt::WindowThreadMessageBox& MessageBoxes() { return messageBoxes_; }
   bool IsJobRunning() const { return job_.running.load() != 0; }
 
- protected:
   void reject() override;  // the close command (Escape, close box, "Zavřít")
   void accept() override;  // never ends the window
+
+ protected:
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

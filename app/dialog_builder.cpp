@@ -1,6 +1,5 @@
 #include "app/dialog_builder.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
@@ -9,7 +8,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWidget>
+#include <algorithm>
 #include <cassert>
+#include <utility>
+#include <vector>
 
 #include "res/resource.h"
 
@@ -81,24 +83,54 @@ QRect DialogUnits::ToPixels(int x, int y, int w, int h) const {
   return QRect(ToPixelsX(x), ToPixelsY(y), ToPixelsX(w), ToPixelsY(h));
 }
 
-std::map<int, QWidget*> BuildControls(QWidget* dialog, const res::DialogTemplate& dialogTemplate) {
+std::map<int, QWidget*> BuildControls(QWidget* dialog, const res::DialogTemplate& dialogTemplate,
+                                      DialogUnits* usedUnits) {
   assert(dialog != nullptr);
-  const DialogUnits units(dialog->font());
+  std::vector<std::pair<const res::ControlTemplate*, QWidget*>> built;
+  built.reserve(dialogTemplate.controls.size());
+  for (const res::ControlTemplate& control : dialogTemplate.controls) {
+    built.emplace_back(&control, CreateControl(control, dialog));
+  }
+
+  // The template was laid out for a font whose captions run narrower than
+  // most desktop fonts. Where a caption would be clipped, the horizontal unit
+  // grows until every caption fits; all positions and sizes stay in dialog
+  // units, so the layout keeps its proportions.
+  const DialogUnits fontUnits(dialog->font());
+  int baseX = fontUnits.baseX();
+  for (const auto& [control, widget] : built) {
+    if (control->w <= 0) continue;
+    int needed = 0;
+    switch (control->kind) {
+      case res::ControlKind::StaticText:
+        needed = widget->fontMetrics().horizontalAdvance(QString::fromUtf16(control->caption));
+        break;
+      case res::ControlKind::RadioButton:
+      case res::ControlKind::CheckBox:
+        needed = widget->sizeHint().width();
+        break;
+      default:
+        break;
+    }
+    baseX = std::max(baseX, (needed * 4 + control->w - 1) / control->w);
+  }
+  const DialogUnits units(baseX, fontUnits.baseY());
+  if (usedUnits != nullptr) *usedUnits = units;
+
   dialog->setWindowTitle(QString::fromUtf16(dialogTemplate.caption));
   dialog->setFixedSize(units.ToPixelsX(dialogTemplate.w), units.ToPixelsY(dialogTemplate.h));
 
   std::map<int, QWidget*> controls;
   QWidget* previousTabStop = nullptr;
-  for (const res::ControlTemplate& control : dialogTemplate.controls) {
-    QWidget* widget = CreateControl(control, dialog);
-    widget->setGeometry(units.ToPixels(control.x, control.y, control.w, control.h));
-    widget->setProperty(kControlIdProperty, control.id);
-    if (control.id != res::IDC_STATIC) {
-      widget->setObjectName(QString::fromLatin1(control.name));
-      assert(controls.count(control.id) == 0);
-      controls[control.id] = widget;
+  for (const auto& [control, widget] : built) {
+    widget->setGeometry(units.ToPixels(control->x, control->y, control->w, control->h));
+    widget->setProperty(kControlIdProperty, control->id);
+    if (control->id != res::IDC_STATIC) {
+      widget->setObjectName(QString::fromLatin1(control->name));
+      assert(controls.count(control->id) == 0);
+      controls[control->id] = widget;
     }
-    if (control.style & res::kTabStop) {
+    if (control->style & res::kTabStop) {
       widget->setFocusPolicy(Qt::StrongFocus);
       if (previousTabStop != nullptr) QWidget::setTabOrder(previousTabStop, widget);
       previousTabStop = widget;

@@ -3,7 +3,8 @@
 // Dialog units become pixels by the usual rule: a horizontal unit is a
 // quarter of the dialog font's average character width, a vertical unit an
 // eighth of its height; the dialog's own font (the desktop's UI font) stands
-// in for the template's font. Every control gets its id as the dynamic
+// in for the template's font. A font that would clip a caption widens the
+// horizontal unit just enough (see BuildControls). Every control gets its id as the dynamic
 // property "controlId" and its symbolic name as object name; push buttons are
 // never default buttons, not even when focused; the tab order is the
 // template's order.
@@ -44,9 +45,13 @@ class DialogUnits {
 };
 
 // Creates every control of `dialogTemplate` as a child of `dialog`, sizes the
-// dialog's client area to the template and sets its title. Returns the
-// controls that have an id (the unnamed static texts are not in the map);
-// they are owned by `dialog`. REQUIRES: dialog != nullptr.
-std::map<int, QWidget*> BuildControls(QWidget* dialog, const res::DialogTemplate& dialogTemplate);
+// dialog's client area to the template and sets its title. The units are the
+// dialog font's, with the horizontal unit widened where the font would clip
+// a caption (static text, radio button, check box) in its template width;
+// they are stored in *usedUnits when it is not null. Returns the controls
+// that have an id (the unnamed static texts are not in the map); they are
+// owned by `dialog`. REQUIRES: dialog != nullptr.
+std::map<int, QWidget*> BuildControls(QWidget* dialog, const res::DialogTemplate& dialogTemplate,
+                                      DialogUnits* usedUnits = nullptr);
 
 }  // namespace app

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QStringList>
@@ -39,8 +40,10 @@ TEST(DialogUnits, ConvertsWithRounding) {
 TEST(BuildControls, PlacesEveryControlOfTheTemplate) {
   QDialog dialog;
   const res::DialogTemplate& t = res::MainDialogTemplate();
-  const auto controls = app::BuildControls(&dialog, t);
-  const DialogUnits units(dialog.font());
+  DialogUnits units(0, 0);
+  const auto controls = app::BuildControls(&dialog, t, &units);
+  EXPECT_GE(units.baseX(), DialogUnits(dialog.font()).baseX());
+  EXPECT_EQ(units.baseY(), DialogUnits(dialog.font()).baseY());
 
   EXPECT_EQ(dialog.windowTitle(), "Corvane Map Creator");
   EXPECT_EQ(dialog.size(), QSize(units.ToPixelsX(320), units.ToPixelsY(200)));
@@ -72,6 +75,28 @@ TEST(BuildControls, PlacesEveryControlOfTheTemplate) {
   ASSERT_NE(convert, nullptr);
   EXPECT_EQ(convert->text(), QString::fromUtf8("Převést"));
   EXPECT_EQ(qobject_cast<QLabel*>(controls.at(res::IDC_TILE_COUNT))->text(), "0");
+}
+
+// LAYOUT-4: no caption is clipped, whatever the desktop font: every static
+// text, radio button and check box is as wide as its text needs, also with a
+// font much wider than the template's.
+TEST(BuildControls, CaptionsFitTheirControls) {
+  for (int pixelSize : {11, 13, 17}) {
+    QDialog dialog;
+    QFont font = dialog.font();
+    font.setPixelSize(pixelSize);
+    font.setLetterSpacing(QFont::PercentageSpacing, 115);
+    dialog.setFont(font);
+    app::BuildControls(&dialog, res::MainDialogTemplate());
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+      EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+          << label->text().toStdString() << " at " << pixelSize << " px";
+    }
+    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+      if (qobject_cast<QPushButton*>(button)) continue;
+      EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+    }
+  }
 }
 
 // LAYOUT-3: Tab walks the tab stops in template order; no push button is a

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "convert/conversion_job.h"
 #include "convert/layouts.h"
 #include "convert/probe.h"
@@ -36,7 +37,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr char kUsage[] = "usage: cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]\n";
+constexpr char kConvertSynopsis[] = "convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]";
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);  // at most five redraws a second
 constexpr int kBarWidth = 30;                                      // cells of the progress bar
 constexpr int kExitInterrupted = 130;                              // 128 + SIGINT, as shells report it
@@ -90,7 +91,7 @@ class CountingMessageBox : public platform::MessageBoxService {
 
  private:
   std::atomic<bool> clearLine_{false};            // a progress line may be on screen
-  platform::StderrMessageBox stderr_{"cvmap: "};  // the real sink
+  platform::StderrMessageBox stderr_{kMessagePrefix};  // the real sink
   std::atomic<int> shown_{0};                     // messages shown so far
 };
 
@@ -108,19 +109,32 @@ std::optional<int> ParseLayoutOption(const std::string& value) {
   return std::nullopt;
 }
 
-// Reads the arguments; prints the problem and returns nullopt on bad usage.
-std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
+// Reads the arguments. On bad usage prints the problem and sets *exitCode to
+// kExitBadInput; on --help prints the usage and sets kExitOk. Returns nullopt
+// in both cases.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, int* exitCode) {
+  const std::string usage = std::string("usage: cvmap ") + kConvertSynopsis;
+  *exitCode = kExitBadInput;
   Options options;
-  std::vector<std::string> positional;
+  std::vector<std::string> operands;
+  bool afterDashes = false;  // "--" ends the options
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--quiet" || arg == "-q") {
+    if (afterDashes || arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+    } else if (arg == "--") {
+      afterDashes = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::printf("%s\n", usage.c_str());
+      *exitCode = kExitOk;
+      return std::nullopt;
+    } else if (arg == "--quiet" || arg == "-q") {
       options.quiet = true;
     } else if (arg == "--layout" || arg.rfind("--layout=", 0) == 0) {
       std::string value;
       if (arg == "--layout") {
         if (i + 1 >= args.size()) {
-          std::fprintf(stderr, "cvmap: --layout needs a value: auto, geokuk or osm\n%s", kUsage);
+          PrintError("--layout needs a value: auto, geokuk or osm");
           return std::nullopt;
         }
         value = args[++i];
@@ -129,23 +143,21 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
       }
       const std::optional<int> layout = ParseLayoutOption(value);
       if (!layout) {
-        std::fprintf(stderr, "cvmap: unknown layout '%s': use auto, geokuk or osm\n", value.c_str());
+        PrintError("unknown layout '" + value + "': use auto, geokuk or osm");
         return std::nullopt;
       }
       options.layout = *layout;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-      std::fprintf(stderr, "cvmap: unknown option '%s'\n%s", arg.c_str(), kUsage);
+    } else {
+      PrintError("unknown option '" + arg + "'; " + usage);
       return std::nullopt;
-    } else if (arg != "--") {
-      positional.push_back(arg);
     }
   }
-  if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
-    std::fprintf(stderr, "%s", kUsage);
+  if (operands.size() != 2 || operands[0].empty() || operands[1].empty()) {
+    PrintError(usage);
     return std::nullopt;
   }
-  options.source = positional[0];
-  options.map = positional[1];
+  options.source = operands[0];
+  options.map = operands[1];
   return options;
 }
 
@@ -156,17 +168,13 @@ std::optional<int> ResolveLayout(const Options& options) {
   int layout = -1;
   const convert::ProbeOutcome outcome = convert::ProbeSource(options.source, &layout);
   if (!outcome.accepted) {
-    std::fprintf(stderr,
-                 "cvmap: %s holds no tiles of a known layout: %s is neither a GeoKuk nor an "
-                 "OSM Tracker Storage tile\n",
-                 options.source.c_str(), outcome.decidingFile.c_str());
+    PrintError(options.source + " holds no tiles of a known layout: " + outcome.decidingFile +
+               " is neither a GeoKuk nor an OSM Tracker Storage tile");
     return std::nullopt;
   }
   if (outcome.decidingFile.empty()) {
-    std::fprintf(stderr,
-                 "cvmap: cannot detect the layout of %s: its first folder path holds no file; "
-                 "give --layout geokuk or --layout osm\n",
-                 options.source.c_str());
+    PrintError("cannot detect the layout of " + options.source +
+               ": its first folder path holds no file; give --layout geokuk or --layout osm");
     return std::nullopt;
   }
   return layout;
@@ -180,7 +188,7 @@ bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::Message
   const bool exists = ::stat(map.c_str(), &status) == 0;
   if (!exists || (S_ISREG(status.st_mode) && status.st_size == 0)) {
     if (!store::CreateMapFileNative(db, map)) {
-      std::fprintf(stderr, "cvmap: cannot create the map file %s\n", map.c_str());
+      PrintError("cannot create the map file " + map);
       return false;
     }
     db.close();
@@ -207,8 +215,11 @@ class ProgressDisplay {
     if (stats.pass.load() != convert::ConvertingPass) {
       line = convert::CountingLine(stats.filesSeen.load());
     } else {
-      if (!convertingStart_) convertingStart_ = now;
-      const double elapsed = std::chrono::duration<double>(now - *convertingStart_).count();
+      if (!convertingSeen_) {
+        convertingSeen_ = true;
+        convertingStart_ = now;
+      }
+      const double elapsed = std::chrono::duration<double>(now - convertingStart_).count();
       const long long done = stats.filesSeen.load();
       const long long tiles = stats.tilesStored.load() + stats.duplicates.load();
       const double tileRate = elapsed > 0 ? tiles / elapsed : 0.0;
@@ -232,24 +243,26 @@ class ProgressDisplay {
   bool enabled_;                                   // stderr is a terminal and not --quiet
   bool drawn_ = false;                             // a line is on screen
   Clock::time_point lastDraw_{};                   // time of the last redraw
-  std::optional<Clock::time_point> convertingStart_;  // when the converting pass was first seen
+  bool convertingSeen_ = false;                    // the converting pass has been drawn
+  Clock::time_point convertingStart_{};            // when the converting pass was first seen
 };
 
 }  // namespace
 
-int ConvertCommand(const std::vector<std::string>& args) {
-  const std::optional<Options> options = ParseOptions(args);
-  if (!options) return 2;
+int RunConvert(const std::vector<std::string>& args) {
+  int exitCode = kExitOk;
+  const std::optional<Options> options = ParseOptions(args, &exitCode);
+  if (!options) return exitCode;
   if (!platform::IsDirectory(options->source)) {
-    std::fprintf(stderr, "cvmap: %s is not a folder\n", options->source.c_str());
-    return 2;
+    PrintError(options->source + " is not a folder");
+    return kExitBadInput;
   }
   const std::optional<int> layout = ResolveLayout(*options);
-  if (!layout) return 2;
+  if (!layout) return kExitBadInput;
 
   CountingMessageBox boxes;
   SQLite::Database db(&boxes);
-  if (!OpenMapFile(db, options->map, boxes)) return 2;
+  if (!OpenMapFile(db, options->map, boxes)) return kExitBadInput;
   const int shownBeforeJob = boxes.Shown();
 
   platform::QueueChannel notifications;
@@ -272,8 +285,8 @@ int ConvertCommand(const std::vector<std::string>& args) {
     InterruptScope interrupt(&job.stopRequested);
     platform::WorkerThread worker;
     if (!worker.Start([&job] { convert::ConversionThreadProc(&job); })) {
-      std::fprintf(stderr, "cvmap: cannot start the worker thread\n");
-      return 1;
+      PrintError("cannot start the worker thread");
+      return kExitFailure;
     }
     for (bool finished = false; !finished;) {
       const std::optional<platform::Notification> notice = notifications.Take(kRedrawInterval);
@@ -304,8 +317,8 @@ int ConvertCommand(const std::vector<std::string>& args) {
     std::printf("%s%s\n", g_interrupted.load() ? "stopped: " : "", convert::SummaryLine(numbers).c_str());
   }
   if (g_interrupted.load() != 0) return kExitInterrupted;
-  if (job.stats.databaseErrors.load() != 0 || boxes.Shown() != shownBeforeJob) return 1;
-  return 0;
+  if (job.stats.databaseErrors.load() != 0 || boxes.Shown() != shownBeforeJob) return kExitFailure;
+  return kExitOk;
 }
 
 }  // namespace cli

@@ -101,12 +101,14 @@ TEST(ConversionJobTest, OsmTrackerStorageTree) {
   const std::vector<StoredRow> rows = ReadRows(rig.mapPath);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].x, 12);
-  EXPECT_EQ(rows[0].imageType, "blob");
-  EXPECT_EQ(rows[0].image, "");
-  EXPECT_EQ(rows[1].x, 12);
-  EXPECT_EQ(rows[1].y, 34);
-  EXPECT_EQ(rows[1].z, -1);
-  EXPECT_EQ(rows[1].image, "jpg-bytes");
+  EXPECT_EQ(rows[0].y, 34);
+  EXPECT_EQ(rows[0].z, -1);
+  EXPECT_EQ(rows[0].image, "jpg-bytes");
+  EXPECT_EQ(rows[1].x, 34);
+  EXPECT_EQ(rows[1].y, 56);
+  EXPECT_EQ(rows[1].z, 5);
+  EXPECT_EQ(rows[1].imageType, "blob");
+  EXPECT_EQ(rows[1].image, "");
   EXPECT_EQ(rows[2].x, 353);
   EXPECT_EQ(rows[2].y, 220);
   EXPECT_EQ(rows[2].z, 1);
@@ -188,8 +190,8 @@ TEST(ConversionJobTest, SpecialFilesAndLinks) {
 // JOB-6: a stop in the counting pass: no converting pass, nothing written.
 TEST(ConversionJobTest, StopWhileCounting) {
   TempTree source;
-  source.File("16/1/1.png");
-  source.File("16/2/1.png");
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.channel.onPost = [&](int code, int) {
     if (code == NotifyCounted) rig.job.stopRequested = 1;
@@ -234,8 +236,8 @@ TEST(ConversionJobTest, StopWhileConverting) {
 // JOB-8: the insert cannot be prepared: roll back, one message, stop.
 TEST(ConversionJobTest, PrepareFailure) {
   TempTree source;
-  source.File("16/1/1.png");
-  source.File("16/2/1.png");
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.db.exec(u"DROP TABLE tiles");
   rig.Run();
@@ -319,7 +321,7 @@ TEST(ConversionJobTest, RelativeSourceFolderRecurringInTheTree) {
 // JOB-12: a layout value that is no layout stores nothing but walks fully.
 TEST(ConversionJobTest, UnknownLayoutStoresNothing) {
   TempTree source;
-  source.File("16/1/1.png");
+  source.File("16/10/10.png");
   JobRig rig(source.Root(), 7);
   rig.Run();
   EXPECT_TRUE(ReadRows(rig.mapPath).empty());

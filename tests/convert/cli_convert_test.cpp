@@ -1,73 +1,18 @@
 // cvmap convert and cvmap probe, run as the built program on temporary trees.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
+#include "cvmap_runner.h"
 #include "job_fixture.h"
-
-extern char** environ;
 
 namespace {
 
 using convert_test::ReadRows;
+using convert_test::Result;
+using convert_test::RunCvmap;
+using convert_test::Slurp;
 using convert_test::TempTree;
-
-struct Result {
-  int exitCode = -1;  // the exit status, or -signal when killed by one
-  std::string out;    // standard output
-  std::string err;    // standard error
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Starts cvmap with `args`, its output going to files in `scratch`.
-pid_t Start(const TempTree& scratch, const std::vector<std::string>& args) {
-  std::vector<std::string> argv{CVMAP_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> pointers;
-  for (std::string& a : argv) pointers.push_back(a.data());
-  pointers.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, scratch.Path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, scratch.Path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  posix_spawn(&pid, CVMAP_PATH, &actions, nullptr, pointers.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-Result Finish(const TempTree& scratch, pid_t pid) {
-  Result result;
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid) {
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-  }
-  result.out = Slurp(scratch.Path("out"));
-  result.err = Slurp(scratch.Path("err"));
-  return result;
-}
-
-Result RunCvmap(const std::vector<std::string>& args) {
-  TempTree scratch;
-  return Finish(scratch, Start(scratch, args));
-}
 
 // CLI-1: both layouts end to end; a re-run stores nothing new.
 TEST(CvmapConvertTest, ConvertsBothLayoutsAndRerunsCleanly) {
@@ -153,36 +98,6 @@ TEST(CvmapProbeTest, NamesTheLayout) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("z.txt"), std::string::npos) << r.err;
   EXPECT_EQ(RunCvmap({"probe", other.Path("missing")}).exitCode, 2);
-}
-
-// CLI-5: Ctrl-C stops the job at the next entry; what was stored stays.
-TEST(CvmapConvertTest, InterruptKeepsWhatWasStored) {
-  TempTree source;
-  const int tiles = 20000;
-  for (int i = 0; i < tiles; ++i) {
-    source.File("16/" + std::to_string(100 + i / 100) + "/" + std::to_string(100 + i % 100) + ".png", "t");
-  }
-  TempTree maps;
-  const std::string map = maps.Path("m.cvmap");
-  TempTree scratch;
-  const pid_t pid = Start(scratch, {"convert", source.Root(), map, "--layout", "osm"});
-  ASSERT_GT(pid, 0);
-  // The map file grows past its empty schema (four pages) with the first
-  // commit of the converting pass; the job is well under way then.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  struct stat status {};
-  while ((::stat(map.c_str(), &status) != 0 || status.st_size <= 4 * 4096) &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  kill(pid, SIGINT);
-  const Result r = Finish(scratch, pid);
-  EXPECT_EQ(r.exitCode, 130) << r.err;
-  EXPECT_EQ(r.out.rfind("stopped: ", 0), 0u) << r.out;
-  const std::size_t stored = ReadRows(map).size();
-  EXPECT_GT(stored, 0u);
-  EXPECT_LT(stored, static_cast<std::size_t>(tiles));
-  EXPECT_NE(r.out.find(std::to_string(stored) + " tiles stored"), std::string::npos) << r.out;
 }
 
 }  // namespace

@@ -62,6 +62,13 @@ bool SqliteTransactionOpen(const SQLite::Database& database) {
   return database.handle != nullptr && sqlite3_get_autocommit(database.handle) == 0;
 }
 
+// The open batch is gone (rolled back): its tiles no longer count as stored.
+void ForgetPendingTiles(ConversionJob& job) {
+  if (job.walkState == nullptr) return;
+  job.stats.tilesStored.fetch_sub(job.walkState->pendingTiles, std::memory_order_relaxed);
+  job.walkState->pendingTiles = 0;
+}
+
 void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
@@ -78,7 +85,7 @@ void StopOnDatabaseError(ConversionJob& job, const std::u16string& message) {
     database.rollback();
   }
   database.inTransaction = 0;
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  ForgetPendingTiles(job);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
@@ -92,15 +99,16 @@ void CommitOpenTransaction(ConversionJob& job) {
   if (database.inTransaction == 0) return;
   database.inTransaction = 0;
   const int result = database.exec(SQLite::kCommitSql);
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
   if (result != SQLITE_OK && database.isOpen != 0) {
     if (SqliteTransactionOpen(database)) {
       database.inTransaction = 1;
       database.rollback();
     }
+    ForgetPendingTiles(job);
     job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
   }
+  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
 }
 
 // Handles one file of the converting pass: recognise, decode, read, insert.

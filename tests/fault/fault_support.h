@@ -355,9 +355,10 @@ inline Tiles WriteOsmTree(const Scratch& scratch, const std::string& relative, i
                           std::size_t imageSize) {
   Tiles expected;
   for (int x = 100; x < 100 + columns; ++x) {
+    const std::string column = scratch.Folder(relative + "/16/" + std::to_string(x));
     for (int y = 100; y < 100 + rows; ++y) {
       const std::string image = TileImage(16, x, y, imageSize);
-      scratch.File(relative + "/16/" + std::to_string(x) + "/" + std::to_string(y) + ".png", image);
+      std::ofstream(column + "/" + std::to_string(y) + ".png", std::ios::binary) << image;
       expected[{x, y, 1, "0"}] = image;
     }
   }

@@ -7,14 +7,18 @@
 //
 // Exit codes: 0 done, 1 a database error stopped the job, 2 bad usage or bad
 // input (nothing converted), 130 stopped by Ctrl-C.
+#include <dirent.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -180,20 +184,47 @@ std::optional<int> ResolveLayout(const Options& options) {
   return layout;
 }
 
+// Recognises the existing file MAP without writing to it. A database that a
+// killed process left with a hot journal cannot be read read-only: SQLite
+// must first roll the journal back, which takes write access. Such a file
+// passes here and is recognised read-write by the caller, which restores its
+// last committed state. Every other failure shows SQLite's message.
+bool RecogniseExistingReadOnly(SQLite::Database& db, const std::string& map,
+                               platform::MessageBoxService& boxes) {
+  platform::RecordingMessageBox held;  // shown only when the file is refused
+  if (store::RecogniseMapFileReadOnly(db, map, held)) return true;
+  const int code = db.handle != nullptr ? sqlite3_extended_errcode(db.handle) : SQLITE_OK;
+  if (code == SQLITE_READONLY_ROLLBACK || code == SQLITE_READONLY_RECOVERY) return true;
+  for (const platform::RecordingMessageBox::Message& message : held.Messages()) {
+    boxes.Show(message.text, message.style);
+  }
+  return false;
+}
+
 // Opens MAP on `db` as a map file, creating it with the map schema when it is
 // missing or empty. A file that exists and is no map file is only ever read,
-// so its bytes stay as they were. Returns false after printing the reason.
+// so its bytes stay as they were; a folder, FIFO or device is refused without
+// being opened (SQLite would wait on a FIFO for a writer). Returns false
+// after printing the reason.
 bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::MessageBoxService& boxes) {
   struct stat status {};
   const bool exists = ::stat(map.c_str(), &status) == 0;
-  if (!exists || (S_ISREG(status.st_mode) && status.st_size == 0)) {
-    if (!store::CreateMapFileNative(db, map)) {
+  if (exists && S_ISDIR(status.st_mode)) {
+    PrintError(map + " is a folder, not a map file");
+    return false;
+  }
+  if (exists && !S_ISREG(status.st_mode)) {
+    PrintError(map + " is not a regular file, not a map file");
+    return false;
+  }
+  if (!exists || status.st_size == 0) {
+    if (!store::CreateMapFileNativeInOneTransaction(db, map)) {
       PrintError("cannot create the map file " + map);
       return false;
     }
     db.close();
     db.isOpen = 0;
-  } else if (!store::RecogniseMapFileReadOnly(db, map, boxes)) {
+  } else if (!RecogniseExistingReadOnly(db, map, boxes)) {
     return false;  // SQLite's message has been shown
   }
   if (!store::RecogniseMapFileNative(db, map, boxes)) return false;
@@ -257,6 +288,14 @@ int RunConvert(const std::vector<std::string>& args) {
     PrintError(options->source + " is not a folder");
     return kExitBadInput;
   }
+  // A source folder that cannot be listed would convert as an empty folder
+  // and report success.
+  if (DIR* folder = ::opendir(options->source.c_str())) {
+    ::closedir(folder);
+  } else {
+    PrintError("cannot read the folder " + options->source + ": " + std::strerror(errno));
+    return kExitBadInput;
+  }
   const std::optional<int> layout = ResolveLayout(*options);
   if (!layout) return kExitBadInput;
 
@@ -315,6 +354,11 @@ int RunConvert(const std::vector<std::string>& args) {
     numbers.unreadable = job.stats.unreadable.load();
     numbers.seconds = seconds;
     std::printf("%s%s\n", g_interrupted.load() ? "stopped: " : "", convert::SummaryLine(numbers).c_str());
+  }
+  if (const long long folders = job.stats.unreadableFolders.load(); folders > 0) {
+    PrintError("warning: " + std::to_string(folders) +
+               (folders == 1 ? " folder" : " folders") +
+               " could not be read (no permission, or the path is too long); the tiles in them are not in the map");
   }
   if (g_interrupted.load() != 0) return kExitInterrupted;
   if (job.stats.databaseErrors.load() != 0 || boxes.Shown() != shownBeforeJob) return kExitFailure;

@@ -43,6 +43,7 @@ void ConversionStats::Reset() {
   duplicates = 0;
   notTiles = 0;
   unreadable = 0;
+  unreadableFolders = 0;
   databaseErrors = 0;
 }
 
@@ -207,6 +208,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
 
   platform::FolderSearch search;
   bool searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
+  if (!searching && pass == ConvertingPass) stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
   if (pass == ConvertingPass) BeginTransactionIfNone(*this);
   // A folder already on the walk's path (reached again through a link) is
   // walked as an empty folder.

@@ -217,18 +217,29 @@ bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::Message
     PrintError(map + " is not a regular file, not a map file");
     return false;
   }
-  if (!exists || status.st_size == 0) {
-    if (!store::CreateMapFileNativeInOneTransaction(db, map)) {
-      PrintError("cannot create the map file " + map);
+  if (exists && status.st_size > 0) {
+    if (!RecogniseExistingReadOnly(db, map, boxes)) return false;  // SQLite's message has been shown
+    // The read-write recognition rolls back a journal that a killed process
+    // left. A file whose creation was cut short is empty again after that,
+    // and is created below like a missing one.
+    platform::RecordingMessageBox held;  // shown only when the file is refused
+    if (store::RecogniseMapFileNative(db, map, held)) return true;
+    if (::stat(map.c_str(), &status) != 0 || status.st_size != 0) {
+      for (const platform::RecordingMessageBox::Message& message : held.Messages()) {
+        boxes.Show(message.text, message.style);
+      }
       return false;
     }
     db.close();
     db.isOpen = 0;
-  } else if (!RecogniseExistingReadOnly(db, map, boxes)) {
-    return false;  // SQLite's message has been shown
   }
-  if (!store::RecogniseMapFileNative(db, map, boxes)) return false;
-  return true;
+  if (!store::CreateMapFileNativeInOneTransaction(db, map)) {
+    PrintError("cannot create the map file " + map);
+    return false;
+  }
+  db.close();
+  db.isOpen = 0;
+  return store::RecogniseMapFileNative(db, map, boxes);
 }
 
 // Draws the progress line on stderr, at most every kRedrawInterval.

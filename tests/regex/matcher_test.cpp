@@ -167,16 +167,16 @@ TEST(Matcher, NotMatchedRecord) {
 TEST(Matcher, LongSubjects) {
   const std::u16string ab = [] {
     std::u16string s;
-    for (int i = 0; i < 300000; ++i) s += u"ab";
+    for (int i = 0; i < 100000; ++i) s += u"ab";  // far deeper than the thread stack allows
     return s;
   }();
   for (int mode : {0, 1, 2}) {
     SCOPED_TRACE(mode);
     const outcome groups = engine_test::run(u"(ab)*$", ab, 0, mode);
     EXPECT_TRUE(groups.matched);
-    EXPECT_EQ(groups.captures, (std::vector<span>{{0, 600000}, {599998, 600000}}));
+    EXPECT_EQ(groups.captures, (std::vector<span>{{0, 200000}, {199998, 200000}}));
     const outcome alternation = engine_test::run(u"(?:a|b)*x", ab + u"x", 0, mode);
-    EXPECT_EQ(alternation.captures, (std::vector<span>{{0, 600001}}));
+    EXPECT_EQ(alternation.captures, (std::vector<span>{{0, 200001}}));
   }
 }
 

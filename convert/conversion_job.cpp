@@ -93,10 +93,11 @@ void StopOnDatabaseError(ConversionJob& job, const std::u16string& message) {
 
 // Commits the open transaction. A COMMIT that fails has shown its own
 // message (exec); the batch would be lost or left dangling, so the job
-// stops after rolling back whatever SQLite still holds open.
-void CommitOpenTransaction(ConversionJob& job) {
+// stops after rolling back whatever SQLite still holds open. Returns false
+// in that case.
+bool CommitOpenTransaction(ConversionJob& job) {
   SQLite::Database& database = *job.database;
-  if (database.inTransaction == 0) return;
+  if (database.inTransaction == 0) return true;
   database.inTransaction = 0;
   const int result = database.exec(SQLite::kCommitSql);
   if (result != SQLITE_OK && database.isOpen != 0) {
@@ -107,8 +108,10 @@ void CommitOpenTransaction(ConversionJob& job) {
     ForgetPendingTiles(job);
     job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
+    return false;
   }
   if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  return true;
 }
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
@@ -241,8 +244,9 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
     Post(*this, NotifyCounted);
     return;
   }
-  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) CommitOpenTransaction(*this);
-  if (stopRequested.load() != 0) return;  // the commit failed and stopped the job
+  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) {
+    if (!CommitOpenTransaction(*this)) return;  // the failed commit stopped the job
+  }
   Post(*this, NotifyConverted);
 }
 

@@ -127,6 +127,7 @@ struct RunOptions {
 struct Outcome {
   int exitCode = -1;      // exit status, or -signal when killed by one
   bool timedOut = false;  // it had to be killed at the time limit
+  long maxRssKb = 0;      // the most memory it held at once, in KiB
   std::string out;        // standard output
   std::string err;        // standard error
 };
@@ -205,9 +206,11 @@ class CvmapProcess {
  private:
   bool Reap(int flags) {
     int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, flags);
+    struct rusage usage {};
+    const pid_t done = ::wait4(pid_, &status, flags, &usage);
     if (done != pid_) return false;
     reaped_ = true;
+    outcome_.maxRssKb = usage.ru_maxrss;
     outcome_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     return true;
   }

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -234,7 +235,13 @@ bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::Message
     db.isOpen = 0;
   }
   if (!store::CreateMapFileNativeInOneTransaction(db, map)) {
-    PrintError("cannot create the map file " + map);
+    // SQLite only says it could not open the file; the folder tells why.
+    std::string reason = db.handle != nullptr ? sqlite3_errmsg(db.handle) : "out of memory";
+    const std::string folder = std::filesystem::path(map).parent_path().string();
+    if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+      reason = (folder.empty() ? std::string(".") : folder) + ": " + std::strerror(errno);
+    }
+    PrintError("cannot create the map file " + map + ": " + reason);
     return false;
   }
   db.close();

@@ -47,6 +47,27 @@ TEST(BadTargetTest, FolderFifoAndDeviceAreRefused) {
   EXPECT_EQ(r.exitCode, 2) << r.err;
 }
 
+// FAULT-6: a new map file in a folder that is missing, or that an
+// unprivileged user cannot write: the message says why, nothing is created.
+TEST(BadTargetTest, MapFolderMissingOrNotWritable) {
+  Scratch scratch;
+  SmallSource(scratch);
+  Outcome r = RunCvmap({"convert", scratch.Path("src"), scratch.Path("none/m.cvmap")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Contains(r.err, "cannot create the map file " + scratch.Path("none/m.cvmap") + ": " +
+                                  scratch.Path("none") + ": No such file or directory"))
+      << r.err;
+  if (!UnprivilegedChildWorks()) GTEST_SKIP() << "cannot run cvmap as an unprivileged user here";
+  const std::string closed = scratch.Folder("closed");
+  ::chmod(closed.c_str(), 0555);
+  RunOptions unprivileged;
+  unprivileged.asNobody = true;
+  r = RunCvmap({"convert", scratch.Path("src"), closed + "/m.cvmap"}, unprivileged);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Contains(r.err, closed + ": Permission denied")) << r.err;
+  EXPECT_TRUE(std::filesystem::is_empty(closed));
+}
+
 // FAULT-2: files that are no map file keep every byte: text, an SQLite
 // header over garbage, and a real map file cut short after its first page.
 TEST(BadTargetTest, FilesThatAreNoMapFileKeepTheirBytes) {

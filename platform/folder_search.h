@@ -1,16 +1,28 @@
 // FolderSearch: enumerates the entries of one folder, in the order the file
 // system returns them.
 //
-// Every entry is reported, "." and ".." included (they are reported first, as
-// directories, whether or not the underlying readdir returned them). Per entry
-// the caller gets its name (native bytes), whether it is a folder, its kind as
-// far as readdir tells it, and its size. A folder that cannot be opened yields
-// no entry and no error: Open() returns false and Next() returns false.
+// Every entry is reported, "." and ".." included: they come first, as
+// folders, whether or not readdir returned them (the copies readdir returns
+// are skipped). Per entry the caller gets its name (native bytes), whether it
+// is a folder, its kind and, unless the search was opened with
+// EntryDetail::KindOnly, its size. The kind is taken from readdir's d_type
+// where that settles it; stat is called only for symbolic links, for entries
+// of unknown type and for the sizes of regular files.
+//
+// A folder that cannot be opened yields no entry and no error: Open() returns
+// false and Next() returns false. An entry that vanishes between readdir and
+// stat is reported as kind Other.
 //
 // Symbolic links: a link is reported with the kind of its target (a link to a
-// folder is a folder, a link to a regular file is a file). A dangling link is
-// reported as a file of kind Other. Walks must not loop through linked folders;
-// see folder_walk_guard.h.
+// folder is a folder, a link to a regular file is a regular file of the
+// target's size). A dangling link is reported as kind Other.
+//
+// Folder links and cycles: walks do descend into linked folders, but detect
+// cycles. After Open() the search knows the (device, inode) of the folder it
+// reads (FolderDevice()/FolderInode()); a walker keeps the identities of the
+// folders on its current path in a WalkGuard (walk_guard.h) and does not enter
+// a folder that is already on that path. A link that points back up the tree
+// is thus never followed, while a link to a folder elsewhere is walked.
 //
 // Thread-safety: one object is used by one thread; distinct objects are
 // independent.
@@ -18,6 +30,7 @@
 // Invariants:
 //  1. After Open() returned false, Next() returns false until the next Open().
 //  2. Close() is idempotent; the destructor closes.
+//  3. "." is the first entry and ".." the second of every opened folder.
 #pragma once
 
 #include <cstdint>
@@ -29,18 +42,22 @@ namespace platform {
 enum class EntryKind {
   Regular,    // a regular file (or a link to one)
   Directory,  // a folder (or a link to one)
-  Other,      // FIFO, socket, device, dangling link
+  Other,      // FIFO, socket, device, dangling link, vanished entry
+};
+
+// How much a search finds out about each entry.
+enum class EntryDetail {
+  Full,      // kind and size (a stat per regular file)
+  KindOnly,  // kind only; size stays 0 unless a stat was needed for the kind
 };
 
 struct FolderEntry {
-  std::string name;         // entry name, native bytes, no separator
-  bool isDirectory = false; // the directory attribute
+  std::string name;          // entry name, native bytes, no separator
+  bool isDirectory = false;  // the directory attribute: kind == Directory
   EntryKind kind = EntryKind::Other;
-  bool isSymlink = false;   // the entry itself is a symbolic link
-  std::uint64_t size = 0;   // size in bytes (0 for folders and others)
+  bool isSymlink = false;    // the entry itself is a symbolic link
+  std::uint64_t size = 0;    // size in bytes of a regular file; 0 otherwise
   std::uint32_t sizeLow() const { return static_cast<std::uint32_t>(size); }  // low 32 bits
-  std::uint64_t device = 0; // st_dev of the entry (of the link target for links)
-  std::uint64_t inode = 0;  // st_ino of the entry (of the link target for links)
 };
 
 class FolderSearch {
@@ -50,16 +67,24 @@ class FolderSearch {
   FolderSearch(const FolderSearch&) = delete;
   FolderSearch& operator=(const FolderSearch&) = delete;
 
-  // Starts enumerating `folder` (native path, no trailing separator needed).
-  // Returns false, with nothing to enumerate, when the folder cannot be read.
-  bool Open(const std::string& folder);
+  // Starts enumerating `folder` (native path, no trailing separator needed);
+  // closes a previous search first. Returns false, with nothing to enumerate,
+  // when the folder cannot be opened (missing, not a folder, no permission,
+  // empty path).
+  bool Open(const std::string& folder, EntryDetail detail = EntryDetail::Full);
 
   // Fills *entry with the next entry. Returns false when there is none left
-  // (or the search was never opened). REQUIRES: entry != nullptr.
+  // (or the search is not open). A read error of the folder ends the entries
+  // as if the folder had no more. REQUIRES: entry != nullptr.
   bool Next(FolderEntry* entry);
 
   // Ends the search; safe to call more than once.
   void Close();
+
+  // Identity of the folder being searched (st_dev, st_ino after following
+  // links); 0 when no search is open.
+  std::uint64_t FolderDevice() const;
+  std::uint64_t FolderInode() const;
 
  private:
   struct Impl;

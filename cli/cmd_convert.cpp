@@ -1,0 +1,311 @@
+// cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]
+//
+// Runs the window's conversion job on a worker thread: a counting pass, then
+// the converting pass, drawing progress on stderr when it is a terminal and
+// closing with a one-line summary. Ctrl-C stops the job at the next entry;
+// what was stored stays.
+//
+// Exit codes: 0 done, 1 a database error stopped the job, 2 bad usage or bad
+// input (nothing converted), 130 stopped by Ctrl-C.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/conversion_job.h"
+#include "convert/layouts.h"
+#include "convert/probe.h"
+#include "convert/progress_text.h"
+#include "platform/file_io.h"
+#include "platform/message_box.h"
+#include "platform/notification.h"
+#include "platform/worker_thread.h"
+#include "store/map_file.h"
+#include "store/sqlite_database.h"
+
+namespace cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr char kUsage[] = "usage: cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]\n";
+constexpr auto kRedrawInterval = std::chrono::milliseconds(200);  // at most five redraws a second
+constexpr int kBarWidth = 30;                                      // cells of the progress bar
+constexpr int kExitInterrupted = 130;                              // 128 + SIGINT, as shells report it
+
+// The signal handler only stores into lock-free atomics.
+static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<int>* g_stopFlag = nullptr;  // the running job's stopRequested; set before the handler
+std::atomic<int> g_interrupted{0};       // 1 once Ctrl-C arrived
+
+extern "C" void OnInterrupt(int) {
+  g_interrupted.store(1);
+  std::atomic<int>* flag = g_stopFlag;
+  if (flag != nullptr) flag->store(1);
+}
+
+// Installs OnInterrupt for SIGINT while it lives; a second Ctrl-C gets the
+// default action (ends the process; the map file's journal keeps it whole).
+class InterruptScope {
+ public:
+  explicit InterruptScope(std::atomic<int>* stopFlag) {
+    g_interrupted = 0;
+    g_stopFlag = stopFlag;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptScope() {
+    sigaction(SIGINT, &previous_, nullptr);
+    g_stopFlag = nullptr;
+  }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  struct sigaction previous_ {};  // restored on destruction
+};
+
+// Forwards to stderr and counts what was shown, so that the exit code can
+// tell a database error apart from a clean run.
+class CountingMessageBox : public platform::MessageBoxService {
+ public:
+  void Show(const std::u16string& text, platform::MessageStyle style) override {
+    shown_.fetch_add(1);
+    if (clearLine_.load()) std::fputs("\r\x1b[K", stderr);  // the message starts on a clean line
+    stderr_.Show(text, style);
+  }
+  int Shown() const { return shown_.load(); }
+  void ClearLineFirst(bool clear) { clearLine_ = clear; }
+
+ private:
+  std::atomic<bool> clearLine_{false};            // a progress line may be on screen
+  platform::StderrMessageBox stderr_{"cvmap: "};  // the real sink
+  std::atomic<int> shown_{0};                     // messages shown so far
+};
+
+struct Options {
+  std::string source;  // SOURCE, as given
+  std::string map;     // MAP, as given
+  int layout = -1;     // -1: detect with the probe
+  bool quiet = false;  // only errors
+};
+
+std::optional<int> ParseLayoutOption(const std::string& value) {
+  if (value == "auto") return -1;
+  if (value == "geokuk") return convert::LayoutGeoKuk;
+  if (value == "osm") return convert::LayoutOsmTrackerStorage;
+  return std::nullopt;
+}
+
+// Reads the arguments; prints the problem and returns nullopt on bad usage.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
+  Options options;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--quiet" || arg == "-q") {
+      options.quiet = true;
+    } else if (arg == "--layout" || arg.rfind("--layout=", 0) == 0) {
+      std::string value;
+      if (arg == "--layout") {
+        if (i + 1 >= args.size()) {
+          std::fprintf(stderr, "cvmap: --layout needs a value: auto, geokuk or osm\n%s", kUsage);
+          return std::nullopt;
+        }
+        value = args[++i];
+      } else {
+        value = arg.substr(sizeof("--layout=") - 1);
+      }
+      const std::optional<int> layout = ParseLayoutOption(value);
+      if (!layout) {
+        std::fprintf(stderr, "cvmap: unknown layout '%s': use auto, geokuk or osm\n", value.c_str());
+        return std::nullopt;
+      }
+      options.layout = *layout;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+      std::fprintf(stderr, "cvmap: unknown option '%s'\n%s", arg.c_str(), kUsage);
+      return std::nullopt;
+    } else if (arg != "--") {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
+    std::fprintf(stderr, "%s", kUsage);
+    return std::nullopt;
+  }
+  options.source = positional[0];
+  options.map = positional[1];
+  return options;
+}
+
+// Settles the layout: the given one, or the probe's. Prints why and returns
+// nullopt when the folder is rejected or gives no layout.
+std::optional<int> ResolveLayout(const Options& options) {
+  if (options.layout >= 0) return options.layout;
+  int layout = -1;
+  const convert::ProbeOutcome outcome = convert::ProbeSource(options.source, &layout);
+  if (!outcome.accepted) {
+    std::fprintf(stderr,
+                 "cvmap: %s holds no tiles of a known layout: %s is neither a GeoKuk nor an "
+                 "OSM Tracker Storage tile\n",
+                 options.source.c_str(), outcome.decidingFile.c_str());
+    return std::nullopt;
+  }
+  if (outcome.decidingFile.empty()) {
+    std::fprintf(stderr,
+                 "cvmap: cannot detect the layout of %s: its first folder path holds no file; "
+                 "give --layout geokuk or --layout osm\n",
+                 options.source.c_str());
+    return std::nullopt;
+  }
+  return layout;
+}
+
+// Opens MAP on `db` as a map file, creating it with the map schema when it is
+// missing or empty. A file that exists and is no map file is only ever read,
+// so its bytes stay as they were. Returns false after printing the reason.
+bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::MessageBoxService& boxes) {
+  struct stat status {};
+  const bool exists = ::stat(map.c_str(), &status) == 0;
+  if (!exists || (S_ISREG(status.st_mode) && status.st_size == 0)) {
+    if (!store::CreateMapFileNative(db, map)) {
+      std::fprintf(stderr, "cvmap: cannot create the map file %s\n", map.c_str());
+      return false;
+    }
+    db.close();
+    db.isOpen = 0;
+  } else if (!store::RecogniseMapFileReadOnly(db, map, boxes)) {
+    return false;  // SQLite's message has been shown
+  }
+  if (!store::RecogniseMapFileNative(db, map, boxes)) return false;
+  return true;
+}
+
+// Draws the progress line on stderr, at most every kRedrawInterval.
+class ProgressDisplay {
+ public:
+  explicit ProgressDisplay(bool enabled) : enabled_(enabled) {}
+
+  void Update(const convert::ConversionJob& job, long long totalFiles, bool force) {
+    if (!enabled_) return;
+    const Clock::time_point now = Clock::now();
+    if (!force && now - lastDraw_ < kRedrawInterval) return;
+    lastDraw_ = now;
+    const convert::ConversionStats& stats = job.stats;
+    std::string line;
+    if (stats.pass.load() != convert::ConvertingPass) {
+      line = convert::CountingLine(stats.filesSeen.load());
+    } else {
+      if (!convertingStart_) convertingStart_ = now;
+      const double elapsed = std::chrono::duration<double>(now - *convertingStart_).count();
+      const long long done = stats.filesSeen.load();
+      const long long tiles = stats.tilesStored.load() + stats.duplicates.load();
+      const double tileRate = elapsed > 0 ? tiles / elapsed : 0.0;
+      const double fileRate = elapsed > 0 ? done / elapsed : 0.0;
+      const double left = fileRate > 0 ? (totalFiles - done) / fileRate : -1.0;
+      line = convert::ProgressLine(done, totalFiles, tileRate, left, kBarWidth);
+    }
+    std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+  void Clear() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r\x1b[K");
+    std::fflush(stderr);
+    drawn_ = false;
+  }
+
+ private:
+  bool enabled_;                                   // stderr is a terminal and not --quiet
+  bool drawn_ = false;                             // a line is on screen
+  Clock::time_point lastDraw_{};                   // time of the last redraw
+  std::optional<Clock::time_point> convertingStart_;  // when the converting pass was first seen
+};
+
+}  // namespace
+
+int ConvertCommand(const std::vector<std::string>& args) {
+  const std::optional<Options> options = ParseOptions(args);
+  if (!options) return 2;
+  if (!platform::IsDirectory(options->source)) {
+    std::fprintf(stderr, "cvmap: %s is not a folder\n", options->source.c_str());
+    return 2;
+  }
+  const std::optional<int> layout = ResolveLayout(*options);
+  if (!layout) return 2;
+
+  CountingMessageBox boxes;
+  SQLite::Database db(&boxes);
+  if (!OpenMapFile(db, options->map, boxes)) return 2;
+  const int shownBeforeJob = boxes.Shown();
+
+  platform::QueueChannel notifications;
+  convert::ConversionJob job;
+  job.layout = *layout;
+  job.sourceFolder = options->source;
+  job.database = &db;
+  job.notifications = &notifications;
+  job.messageBoxes = &boxes;
+  job.running = 1;
+  job.stopRequested = 0;
+
+  const Clock::time_point start = Clock::now();
+  const bool showProgress = !options->quiet && ::isatty(STDERR_FILENO) == 1;
+  ProgressDisplay progress(showProgress);
+  boxes.ClearLineFirst(showProgress);
+  long long totalFiles = 0;
+  int finalCount = 0;
+  {
+    InterruptScope interrupt(&job.stopRequested);
+    platform::WorkerThread worker;
+    if (!worker.Start([&job] { convert::ConversionThreadProc(&job); })) {
+      std::fprintf(stderr, "cvmap: cannot start the worker thread\n");
+      return 1;
+    }
+    for (bool finished = false; !finished;) {
+      const std::optional<platform::Notification> notice = notifications.Take(kRedrawInterval);
+      if (notice) {
+        if (notice->code == convert::NotifyCounted) {
+          totalFiles = notice->count;  // the source folder's notice, the last one, is the total
+        } else if (notice->code == convert::NotifyFinished) {
+          finalCount = notice->count;
+          finished = true;
+        }
+      }
+      progress.Update(job, totalFiles, false);
+    }
+    worker.Join();
+  }
+  progress.Clear();
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  db.close();
+
+  if (!options->quiet) {
+    convert::SummaryNumbers numbers;
+    numbers.filesSeen = finalCount;
+    numbers.tilesStored = job.stats.tilesStored.load();
+    numbers.duplicates = job.stats.duplicates.load();
+    numbers.notTiles = job.stats.notTiles.load();
+    numbers.unreadable = job.stats.unreadable.load();
+    numbers.seconds = seconds;
+    std::printf("%s%s\n", g_interrupted.load() ? "stopped: " : "", convert::SummaryLine(numbers).c_str());
+  }
+  if (g_interrupted.load() != 0) return kExitInterrupted;
+  if (job.stats.databaseErrors.load() != 0 || boxes.Shown() != shownBeforeJob) return 1;
+  return 0;
+}
+
+}  // namespace cli

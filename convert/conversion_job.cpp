@@ -1,0 +1,261 @@
+#include "convert/conversion_job.h"
+
+#include <sqlite3.h>
+
+#include <cassert>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "convert/layouts.h"
+#include "convert/tile_inserter.h"
+#include "convert/tile_matcher.h"
+#include "platform/file_io.h"
+#include "platform/folder_search.h"
+#include "platform/message_box.h"
+#include "platform/notification.h"
+#include "platform/utf.h"
+#include "platform/walk_guard.h"
+#include "regex/bad_regexpr.h"
+#include "store/sqlite_database.h"
+#include "store/sqlite_error.h"
+
+namespace convert {
+
+// What one walk keeps from file to file: the compiled pattern, the prepared
+// insert and the read buffer are made once per pass, not once per file.
+struct WalkState {
+  int pass = 0;                            // CountingPass or ConvertingPass
+  int layout = 0;                          // the job's layout, copied when the pass starts
+  std::unique_ptr<TileMatcher> matcher;    // converting pass: the layout's pattern; null stores nothing
+  std::unique_ptr<TileInserter> inserter;  // converting pass: the reused insert statement
+  std::vector<unsigned char> buffer;       // the file being stored; its capacity is reused
+  platform::WalkGuard guard;               // folders on the current path (cycle guard)
+  int depth = 0;                           // 0 while the source folder itself is walked
+  long long pendingTiles = 0;              // tiles stored in the open transaction
+};
+
+void ConversionStats::Reset() {
+  pass = 0;
+  filesSeen = 0;
+  tilesStored = 0;
+  duplicates = 0;
+  notTiles = 0;
+  unreadable = 0;
+  databaseErrors = 0;
+}
+
+namespace {
+
+void Post(ConversionJob& job, int code) {
+  if (job.notifications != nullptr) job.notifications->Post(code, job.fileCount);
+}
+
+void ShowError(ConversionJob& job, const std::u16string& message) {
+  if (job.messageBoxes != nullptr) job.messageBoxes->Show(message, platform::MessageStyle::Exclamation);
+}
+
+// True while SQLite itself holds a transaction open on the connection.
+bool SqliteTransactionOpen(const SQLite::Database& database) {
+  return database.handle != nullptr && sqlite3_get_autocommit(database.handle) == 0;
+}
+
+void BeginTransactionIfNone(ConversionJob& job) {
+  SQLite::Database& database = *job.database;
+  if (database.inTransaction != 0) return;
+  database.inTransaction = 1;
+  database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
+}
+
+// The database error path: roll back the open batch, show one message, stop.
+// A failed step may already have made SQLite roll the transaction back; then
+// no "ROLLBACK;" runs, since it would only fail with a second message.
+void StopOnDatabaseError(ConversionJob& job, const std::u16string& message) {
+  SQLite::Database& database = *job.database;
+  if (SqliteTransactionOpen(database)) {
+    database.rollback();
+  }
+  database.inTransaction = 0;
+  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  ShowError(job, message);
+  job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+  job.stopRequested = 1;
+}
+
+// Commits the open transaction. A COMMIT that fails has shown its own
+// message (exec); the batch would be lost or left dangling, so the job
+// stops after rolling back whatever SQLite still holds open.
+void CommitOpenTransaction(ConversionJob& job) {
+  SQLite::Database& database = *job.database;
+  if (database.inTransaction == 0) return;
+  database.inTransaction = 0;
+  const int result = database.exec(SQLite::kCommitSql);
+  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  if (result != SQLITE_OK && database.isOpen != 0) {
+    if (SqliteTransactionOpen(database)) {
+      database.inTransaction = 1;
+      database.rollback();
+    }
+    job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+    job.stopRequested = 1;
+  }
+}
+
+// Handles one file of the converting pass: recognise, decode, read, insert.
+void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
+               const platform::FolderEntry& entry) {
+  ConversionStats& stats = job.stats;
+  if (!state.matcher) {
+    stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  const std::string fullPath = JoinPath(folderPath, entry.name);
+  const std::u16string relative = RelativePath(fullPath, job.sourceFolder);
+  if (!state.matcher->Matches(relative)) {
+    stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  const std::optional<TileKey> key = state.layout == LayoutGeoKuk
+                                         ? DecodeGeoKukKey(platform::Utf8ToUtf16(entry.name))
+                                         : DecodeOsmTrackerStorageKey(relative);
+  if (!key) {
+    stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  // Only regular files are opened: a FIFO or device named like a tile would
+  // block or never end.
+  if (entry.kind != platform::EntryKind::Regular ||
+      platform::ReadWholeFile(fullPath, &state.buffer) != platform::ReadStatus::Ok) {
+    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+
+  BeginTransactionIfNone(job);
+  TileInserter::Outcome outcome;
+  try {
+    outcome = state.inserter->Insert(*key, state.buffer);
+  } catch (const SQLite::Error& error) {
+    StopOnDatabaseError(job, error.message);
+    return;
+  }
+  switch (outcome) {
+    case TileInserter::Outcome::Stored:
+      stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
+      ++state.pendingTiles;
+      break;
+    case TileInserter::Outcome::Duplicate:
+      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case TileInserter::Outcome::TooBig:
+      stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case TileInserter::Outcome::Failed:
+      StopOnDatabaseError(job, state.inserter->ErrorMessage());
+      break;
+  }
+}
+
+// Sets up the state of one pass, walks the tree from folderPath, and leaves
+// no transaction open: a stopped converting pass commits what it stored.
+void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
+  WalkState state;
+  state.pass = pass;
+  state.layout = job.layout;
+  if (pass == ConvertingPass) {
+    assert(job.database != nullptr);
+    if (const std::u16string* pattern = ConversionPatternFor(state.layout)) {
+      try {
+        state.matcher = std::make_unique<TileMatcher>(*pattern);
+      } catch (const std::exception& error) {
+        // The patterns are fixed texts; this only happens if the engine
+        // cannot compile them, and then no file could be recognised.
+        ShowError(job, platform::Utf8ToUtf16(error.what()));
+        job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+        job.stopRequested = 1;
+        return;
+      }
+      state.inserter = std::make_unique<TileInserter>(*job.database);
+    }
+  }
+  job.walkState = &state;
+  job.WalkFolder(folderPath, pass);
+  if (pass == ConvertingPass) CommitOpenTransaction(job);
+  job.walkState = nullptr;
+}
+
+}  // namespace
+
+void ConversionJob::WalkFolder(std::string folderPath, int pass) {
+  assert(pass == CountingPass || pass == ConvertingPass);
+  if (walkState == nullptr) {
+    WalkTree(*this, folderPath, pass);
+    return;
+  }
+  WalkState& state = *walkState;
+
+  platform::FolderSearch search;
+  bool searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
+  if (pass == ConvertingPass) BeginTransactionIfNone(*this);
+  // A folder already on the walk's path (reached again through a link) is
+  // walked as an empty folder.
+  std::optional<platform::WalkGuard::Scope> scope;  // keeps this folder on the path while it is walked
+  if (searching) {
+    scope.emplace(state.guard, search.FolderDevice(), search.FolderInode());
+    searching = scope->Entered();
+  }
+
+  if (searching) {
+    platform::FolderEntry entry;
+    while (search.Next(&entry)) {
+      if (entry.isDirectory) {
+        if (entry.name != "." && entry.name != "..") {
+          ++state.depth;
+          WalkFolder(JoinPath(folderPath, entry.name), pass);
+          --state.depth;
+        }
+      } else {
+        ++fileCount;
+        stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
+        if (pass == ConvertingPass) StoreFile(*this, state, folderPath, entry);
+      }
+      if (stopRequested.load() != 0) {
+        search.Close();
+        return;
+      }
+    }
+  }
+  search.Close();
+
+  if (pass == CountingPass) {
+    Post(*this, NotifyCounted);
+    return;
+  }
+  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) CommitOpenTransaction(*this);
+  if (stopRequested.load() != 0) return;  // the commit failed and stopped the job
+  Post(*this, NotifyConverted);
+}
+
+void RunConversion(ConversionJob& job) {
+  job.stats.Reset();
+  job.fileCount = 0;
+  job.stats.pass = CountingPass;
+  job.WalkFolder(job.sourceFolder, CountingPass);
+  if (job.stopRequested.load() == 0) {
+    job.fileCount = 0;
+    job.stats.filesSeen = 0;
+    job.stats.pass = ConvertingPass;
+    job.WalkFolder(job.sourceFolder, ConvertingPass);
+  }
+  job.stopRequested = 0;
+  job.running = 0;
+  Post(job, NotifyFinished);
+}
+
+int ConversionThreadProc(ConversionJob* job) {
+  assert(job != nullptr);
+  RunConversion(*job);
+  return 0;
+}
+
+}  // namespace convert

@@ -1,0 +1,114 @@
+// ConversionJob: copies every tile of a source folder tree into the `tiles`
+// table of an open map file, on a worker thread.
+//
+// The job walks the tree twice with the same depth-first walk. The counting
+// pass only counts files. The converting pass counts them again, recognises
+// the tiles of the job's layout, decodes each key, reads the file and inserts
+// one row per tile. Both passes report by notifications (code, file count):
+//   NotifyCounted    at the normal end of each folder in the counting pass;
+//   NotifyConverted  at the normal end of each folder in the converting pass;
+//   NotifyFinished   once, when the job ends, after `running` and
+//                    `stopRequested` are cleared.
+// A folder left early (stop or database error) posts nothing.
+//
+// Transactions: every insert runs inside a transaction ("BEGIN TRANSACTION;"
+// ... "COMMIT;" through SQLite::Database::exec, tracked in inTransaction). A
+// folder's walk begins one when none is open, and a file met while none is
+// open begins one. At a folder's normal end "COMMIT;" runs only when the open
+// transaction holds at least kCommitBatch stored tiles, or when the walk of the
+// source folder itself ends. A stop commits what is open; a database error
+// rolls the open transaction back, shows one message and stops the job.
+//
+// Thread-safety: the caller fills layout, sourceFolder, database,
+// notifications and messageBoxes, sets running = 1 and stopRequested = 0, and
+// then starts the worker with [&job]{ convert::ConversionThreadProc(&job); }.
+// While `running` is 1 the caller only sets stopRequested (any thread, also a
+// signal handler) and reads `stats`; the worker alone uses the database.
+//
+// Invariants:
+//  1. No tile is inserted outside a transaction.
+//  2. When the job has ended, inTransaction of the database is 0 and no
+//     transaction that the job began is left open.
+//  3. stopRequested is read after every folder entry, "." and ".." included,
+//     and after a nested folder's walk returns.
+//  4. The walk never enters a folder that is already on its path of
+//     ancestors, so a folder symlink cannot make it loop.
+//  5. Only regular files (after following a file symlink) are opened.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+namespace SQLite {
+class Database;
+}
+namespace platform {
+class NotificationChannel;
+class MessageBoxService;
+}  // namespace platform
+
+namespace convert {
+
+enum NotifyCode : int {
+  NotifyCounted = 1,    // count = files counted so far (the source folder's notice: the total)
+  NotifyConverted = 2,  // count = files handled so far in the converting pass
+  NotifyFinished = 3,   // count = fileCount when the job ended
+};
+
+enum Pass : int {
+  CountingPass = 1,
+  ConvertingPass = 2,
+};
+
+// A folder end commits the open transaction once it holds this many stored
+// tiles; smaller batches wait for a later folder end.
+inline constexpr long long kCommitBatch = 1000;
+
+// Counters for the command line's progress and summary. Written by the worker,
+// readable from any thread at any time (relaxed atomics). Reset when a job
+// starts.
+struct ConversionStats {
+  std::atomic<int> pass{0};                 // the pass running now (Pass), 0 before the first
+  std::atomic<long long> filesSeen{0};      // files met so far in the current pass
+  std::atomic<long long> tilesStored{0};    // rows inserted
+  std::atomic<long long> duplicates{0};     // tiles whose key was already stored (earlier image kept)
+  std::atomic<long long> notTiles{0};       // files that are not tiles of the layout
+  std::atomic<long long> unreadable{0};     // tiles that could not be opened or read (not regular, vanished, no permission)
+  std::atomic<int> databaseErrors{0};       // database errors that stopped the job (0 or 1)
+
+  void Reset();
+};
+
+struct WalkState;  // the converting pass's reusable pattern, statement and buffer (conversion_job.cpp)
+
+struct ConversionJob {
+  int layout = 0;                                          // 0 GeoKuk, 1 OSM Tracker Storage; any other value stores nothing
+  std::string sourceFolder;                                // native path, as the user gave it
+  SQLite::Database* database = nullptr;                    // not owned; the open map file
+  std::atomic<int> running{0};                             // 1 while a job runs; cleared by the worker at the end
+  std::atomic<int> stopRequested{0};                       // set by stop/close or a database error; read after every entry
+  int fileCount = 0;                                       // files met so far in the current pass (worker only)
+  platform::NotificationChannel* notifications = nullptr;  // not owned; receives (code, fileCount)
+  platform::MessageBoxService* messageBoxes = nullptr;     // not owned; database errors met by the worker
+  ConversionStats stats;                                   // for the command line's progress and summary
+
+  // Walks one folder and, recursively, all folders below it with the given
+  // pass. Called on the source folder by RunConversion; a call made while no
+  // walk is running treats folderPath as the top of the walk. Failures are
+  // reported through messageBoxes and by setting stopRequested.
+  // REQUIRES: pass is CountingPass or ConvertingPass; database != nullptr for
+  // the converting pass.
+  void WalkFolder(std::string folderPath, int pass);
+
+  WalkState* walkState = nullptr;  // worker only: set while a walk runs, not owned
+};
+
+// The job body: counting pass, then (unless stopped) converting pass; clears
+// stopRequested and running and posts NotifyFinished.
+void RunConversion(ConversionJob& job);
+
+// The worker thread's routine: runs RunConversion on *job and returns 0.
+// REQUIRES: job != nullptr.
+int ConversionThreadProc(ConversionJob* job);
+
+}  // namespace convert

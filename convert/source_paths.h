@@ -1,0 +1,31 @@
+// Paths of a source tree: joining a folder and an entry name, and the
+// relative path that the layout patterns are matched against.
+//
+// Native paths are bytes and stay bytes for every file system call. The
+// relative path is the only path turned into UTF-16: it is the text the
+// patterns see, written with '\' as the separator so that the patterns apply
+// exactly as they are written.
+//
+// Thread-safety: pure functions.
+//
+// Invariants:
+//  1. RelativePath() of a path below the source folder begins with exactly
+//     one '\', whether or not the source folder text ends with '/'.
+//  2. The source folder text is removed once, at the start of the path only;
+//     the same text deeper in the path stays.
+#pragma once
+
+#include <string>
+
+namespace convert {
+
+// folder + "/" + name, without doubling a '/' that folder already ends with.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// The full native path with the source folder removed once at its start,
+// converted to UTF-16 (invalid UTF-8 bytes become U+FFFD), every '/' written
+// as '\'. A run of separators where the folder text ends is written as one
+// '\'. A path that does not start with the source folder is converted whole.
+std::u16string RelativePath(const std::string& fullPath, const std::string& sourceFolder);
+
+}  // namespace convert

@@ -1,0 +1,57 @@
+// TileInserter: stores tile rows with one prepared insert statement that is
+// reset and rebound for every tile.
+//
+// The statement is prepared on the first Insert(), so a walk that meets no
+// tile never prepares it. A prepare failure throws SQLite::Error (SQLite's
+// code and message) from that Insert().
+//
+// Thread-safety: used by the thread that uses the database.
+//
+// Invariants:
+//  1. Between Insert() calls the statement is reset and holds no bindings,
+//     so it never keeps a write open across a COMMIT or ROLLBACK.
+//  2. The image is bound as a blob; an empty image as a zero-length blob,
+//     never NULL.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/layouts.h"
+#include "store/sqlite_statement.h"
+
+namespace SQLite {
+class Database;
+}
+
+namespace convert {
+
+class TileInserter {
+ public:
+  enum class Outcome {
+    Stored,     // a new row
+    Duplicate,  // the key is already stored; the earlier image stays
+    Failed,     // any other failure; see ErrorCode()/ErrorMessage()
+    TooBig,     // the image cannot be bound (larger than SQLite's blob limit); nothing stored
+  };
+
+  explicit TileInserter(SQLite::Database& database);  // not owned; must outlive the inserter
+
+  // Inserts (key, image). Throws SQLite::Error when the statement cannot be
+  // prepared; otherwise reports the outcome of the step. After Failed,
+  // ErrorCode() and ErrorMessage() hold SQLite's code and text of that step.
+  Outcome Insert(const TileKey& key, const std::vector<unsigned char>& image);
+
+  int ErrorCode() const { return errorCode_; }
+  const std::u16string& ErrorMessage() const { return errorMessage_; }
+
+ private:
+  SQLite::Database& database_;                   // not owned
+  std::optional<SQLite::Statement> statement_;   // the insert, once prepared
+  std::string sourceUtf8_;                       // reused buffer for the GeoKuk source name
+  int errorCode_ = 0;                            // code of the last failed step
+  std::u16string errorMessage_;                  // SQLite's text of the last failed step
+};
+
+}  // namespace convert

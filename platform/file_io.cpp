@@ -1,0 +1,93 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cassert>
+#include <cstdint>
+#include <cerrno>
+#include <new>
+#include <stdexcept>
+
+namespace platform {
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+// Owns one file descriptor.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;  // -1 when none
+};
+
+// read() that resumes after a signal. Returns the byte count or -1.
+ssize_t ReadSome(int fd, unsigned char* data, std::size_t size) {
+  for (;;) {
+    ssize_t n = ::read(fd, data, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+}  // namespace
+
+ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer) {
+  assert(buffer != nullptr);
+  buffer->clear();
+  if (path.empty()) return ReadStatus::CannotOpen;
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; the descriptor is
+  // refused below before anything is read from it.
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (fd.get() < 0) {
+    // A folder may fail to open with EISDIR on some systems: still not regular.
+    return errno == EISDIR ? ReadStatus::NotRegular : ReadStatus::CannotOpen;
+  }
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0) return ReadStatus::ReadFailed;
+  if (!S_ISREG(st.st_mode)) return ReadStatus::NotRegular;
+
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  try {
+    buffer->resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return ReadStatus::ReadFailed;
+  } catch (const std::length_error&) {
+    return ReadStatus::ReadFailed;
+  }
+  std::size_t done = 0;
+  while (done < buffer->size()) {
+    ssize_t n = ReadSome(fd.get(), buffer->data() + done, buffer->size() - done);
+    if (n <= 0) {  // error, or the file became shorter than its size
+      buffer->clear();
+      return ReadStatus::ReadFailed;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  // One more byte read tells whether the file grew after fstat.
+  unsigned char extra;
+  if (ReadSome(fd.get(), &extra, 1) != 0) {
+    buffer->clear();
+    return ReadStatus::ReadFailed;
+  }
+  return ReadStatus::Ok;
+}
+
+}  // namespace platform

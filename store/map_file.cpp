@@ -1,0 +1,85 @@
+#include "store/map_file.h"
+
+namespace store {
+
+namespace {
+
+bool RunCreateStatements(SQLite::Database& db) {
+  // Every statement runs whatever the earlier ones returned.
+  const int encoding = db.exec(kSetEncodingSql);
+  const int info = db.exec(kCreateInfoTableSql);
+  const int tiles = db.exec(kCreateTilesTableSql);
+  return encoding == SQLITE_OK && info == SQLITE_OK && tiles == SQLITE_OK;
+}
+
+// Steps 2 to 4 of the recognition, after the open.
+bool RecogniseOpened(SQLite::Database& db, platform::MessageBoxService& boxes) {
+  try {
+    SQLite::Statement select = db.prepare(kRecogniseSql);
+    sqlite3_step(select.handle);  // an empty table passes as well
+  } catch (const SQLite::Error& error) {
+    boxes.Show(error.message, platform::MessageStyle::Plain);
+    db.isOpen = 0;
+  }
+  return db.isOpen == 1;
+}
+
+void Reset(SQLite::Database& db) {
+  db.close();
+  db.isOpen = 0;
+}
+
+}  // namespace
+
+bool CreateMapFile(SQLite::Database& db, const std::u16string& path) {
+  if (db.open(path) != SQLITE_OK) return false;
+  return RunCreateStatements(db);
+}
+
+bool CreateMapFileNative(SQLite::Database& db, const std::string& path) {
+  if (db.openNative(path) != SQLITE_OK) return false;
+  return RunCreateStatements(db);
+}
+
+bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
+                      platform::MessageBoxService& boxes) {
+  Reset(db);
+  db.open(path);
+  return RecogniseOpened(db, boxes);
+}
+
+bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,
+                            platform::MessageBoxService& boxes) {
+  Reset(db);
+  db.openNative(path);
+  return RecogniseOpened(db, boxes);
+}
+
+bool RecogniseMapFileReadOnly(SQLite::Database& db, const std::string& path,
+                              platform::MessageBoxService& boxes) {
+  Reset(db);
+  db.openNativeReadOnly(path);
+  return RecogniseOpened(db, boxes);
+}
+
+int StoreTile(SQLite::Database& db, const TileRow& row) {
+  SQLite::Statement insert = db.prepare(kInsertTileSql);
+  sqlite3_stmt* stmt = insert.handle;
+  sqlite3_bind_int(stmt, 1, row.x);
+  sqlite3_bind_int(stmt, 2, row.y);
+  sqlite3_bind_int(stmt, 3, row.z);
+  if (row.sourceIsText) {
+    // A null pointer would bind NULL; an empty name is an empty text.
+    const char* name = row.sourceUtf8.data() != nullptr ? row.sourceUtf8.data() : "";
+    sqlite3_bind_text64(stmt, 4, name, row.sourceUtf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+  } else {
+    sqlite3_bind_int(stmt, 4, row.sourceNumber);
+  }
+  // A null pointer would bind NULL; an empty tile is an empty blob.
+  static const unsigned char kEmpty = 0;
+  const void* bytes = row.image != nullptr ? row.image : &kEmpty;
+  sqlite3_bind_blob64(stmt, 5, bytes, row.imageSize, SQLITE_TRANSIENT);
+  return sqlite3_step(stmt);
+}
+
+}  // namespace store

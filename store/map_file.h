@@ -1,0 +1,85 @@
+// The map file: one SQLite database holding map tile images under their key
+// (x, y, z, s). This header is the single home of its statements and of the
+// steps that create, recognise and fill it.
+//
+//   info(minzoom, maxzoom)             no key; left empty
+//   tiles(x int, y int, z int, s int, image blob, PRIMARY KEY (x,y,z,s))
+//     x, y   tile column and row
+//     z      17 minus the zoom level (zoom 18 is stored as -1)
+//     s      tile source: a text name, or 0; the declared type int gives the
+//            column integer affinity, so a name such as "12" is stored as the
+//            integer 12
+//     image  the tile file's bytes, unchanged
+//
+// Thread-safety: the functions use the given Database, which belongs to one
+// thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/message_box.h"
+#include "store/sqlite_database.h"
+
+namespace store {
+
+// Statement texts of the map file, exactly as they run.
+inline constexpr char16_t kSetEncodingSql[] = u"PRAGMA encoding = \"UTF-8\"";
+inline constexpr char16_t kCreateInfoTableSql[] = u"CREATE TABLE IF NOT EXISTS info(minzoom,maxzoom)";
+inline constexpr char16_t kCreateTilesTableSql[] =
+    u"CREATE TABLE IF NOT EXISTS tiles(x int, y int, z int, s int, image blob, PRIMARY KEY (x,y,z,s))";
+inline constexpr char16_t kRecogniseSql[] = u"SELECT * FROM `tiles` LIMIT 1";
+inline constexpr char16_t kInsertTileSql[] =
+    u"INSERT INTO `tiles` (`x`, `y`, `z`, `s`, `image`) VALUES(?, ?, ?, ?, ?)";
+
+// The `z` column's value for a zoom level, and back.
+constexpr int ZoomToZ(int zoom) { return 17 - zoom; }
+constexpr int ZToZoom(int z) { return 17 - z; }
+
+// Creates (or completes) a map file: opens `path` on `db`; if the open fails
+// stops there, showing nothing, and returns false. Otherwise runs the
+// encoding pragma and the two CREATE TABLE statements in this order, each
+// whatever the others' results (each failure shows its own "SQLite error: %s"
+// through the database's message boxes). Existing tables and rows are kept.
+// Returns true when the open and all three statements succeeded. The
+// connection is left open.
+bool CreateMapFile(SQLite::Database& db, const std::u16string& path);
+bool CreateMapFileNative(SQLite::Database& db, const std::string& path);
+
+// Decides whether `path` is a map file: closes `db`, clears isOpen, opens
+// `path` (result not looked at), prepares the recognising SELECT and steps it
+// once. When the prepare fails, SQLite's message is shown alone (Plain) on
+// `boxes` and isOpen is set to 0. Returns isOpen afterwards; the connection
+// stays open for the caller. Only the existence of a table `tiles` is tested.
+// The caller checks first that the path exists (opening a missing path
+// creates it).
+bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
+                      platform::MessageBoxService& boxes);
+bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,
+                            platform::MessageBoxService& boxes);
+// As RecogniseMapFileNative, but opens read-only: the file is never created
+// or changed.
+bool RecogniseMapFileReadOnly(SQLite::Database& db, const std::string& path,
+                              platform::MessageBoxService& boxes);
+
+// One tile row for StoreTile.
+struct TileRow {
+  int x = 0;                       // tile column
+  int y = 0;                       // tile row
+  int z = 0;                       // 17 minus the zoom level
+  bool sourceIsText = false;       // s is bound as text (true) or as sourceNumber
+  std::string_view sourceUtf8;     // source name, UTF-8, when sourceIsText
+  int sourceNumber = 0;            // source number otherwise
+  const unsigned char* image = nullptr;  // tile bytes (may be null when imageSize is 0)
+  std::size_t imageSize = 0;       // length of image in bytes
+};
+
+// Stores one tile: prepares the insert anew, binds the five values, steps once
+// and releases the statement. Returns sqlite3_step's code; a key that is
+// already present is refused (SQLITE_CONSTRAINT) and the stored row stays.
+// An empty image is stored as an empty blob, not NULL.
+// Throws SQLite::Error when the insert cannot be prepared.
+int StoreTile(SQLite::Database& db, const TileRow& row);
+
+}  // namespace store

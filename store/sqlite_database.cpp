@@ -1,0 +1,149 @@
+#include "store/sqlite_database.h"
+
+#include <memory>
+#include <mutex>
+
+#include "platform/utf.h"
+
+namespace SQLite {
+
+namespace {
+
+// The SQLite library is initialised while any Database exists. Counting the
+// objects keeps a second Database (the command line, tests) from shutting the
+// library down under the first.
+std::mutex libraryMutex;
+int libraryUsers = 0;  // live Database objects
+
+void AcquireLibrary() {
+  std::lock_guard<std::mutex> lock(libraryMutex);
+  if (libraryUsers++ == 0) sqlite3_initialize();
+}
+
+void ReleaseLibrary() {
+  std::lock_guard<std::mutex> lock(libraryMutex);
+  if (--libraryUsers == 0) sqlite3_shutdown();
+}
+
+// The system library accepts URI file names. A relative file name that reads
+// as a URI ("file:...") or as the in-memory name would then not name the
+// file; "./" in front keeps it a plain file name of the same file.
+template <typename CharT>
+std::basic_string<CharT> PlainFileName(const std::basic_string<CharT>& path) {
+  static constexpr CharT kFile[] = {'f', 'i', 'l', 'e', ':', 0};
+  static constexpr CharT kMemory[] = {':', 'm', 'e', 'm', 'o', 'r', 'y', ':', 0};
+  static constexpr CharT kDotSlash[] = {'.', '/', 0};
+  if (path.rfind(kFile, 0) == 0 || path == kMemory) return kDotSlash + path;
+  return path;
+}
+
+platform::MessageBoxService& FallbackMessageBoxes() {
+  static platform::StderrMessageBox sink;
+  return sink;
+}
+
+}  // namespace
+
+std::u16string FormatExecError(const std::u16string& sqliteText) {
+  std::u16string text = kExecErrorFormat;
+  const auto at = text.find(u"%s");
+  text.replace(at, 2, sqliteText);
+  return text;
+}
+
+Database::Database(platform::MessageBoxService* messageBoxes) : messageBoxes_(messageBoxes) {
+  AcquireLibrary();
+}
+
+Database::~Database() {
+  close();
+  sqlite3_free(errorText);
+  errorText = nullptr;
+  ReleaseLibrary();
+}
+
+void Database::setMessageBoxes(platform::MessageBoxService* messageBoxes) {
+  messageBoxes_ = messageBoxes;
+}
+
+int Database::open(const std::u16string& newPath) {
+  if (handle != nullptr) close();
+  path = newPath;
+  const std::u16string name = PlainFileName(newPath);
+  const int rc = sqlite3_open16(name.c_str(), &handle);
+  if (rc == SQLITE_OK) isOpen = 1;
+  return rc;
+}
+
+int Database::openWith(const std::string& nativePath, int flags) {
+  if (handle != nullptr) close();
+  path = platform::Utf8ToUtf16(nativePath);
+  const std::string name = PlainFileName(nativePath);
+  const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
+  if (rc == SQLITE_OK) isOpen = 1;
+  return rc;
+}
+
+int Database::openNative(const std::string& nativePath) {
+  return openWith(nativePath, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+int Database::openNativeReadOnly(const std::string& nativePath) {
+  return openWith(nativePath, SQLITE_OPEN_READONLY);
+}
+
+int Database::close() {
+  if (handle == nullptr) return 0;
+  // Copies of statements that outlive the close must not finalise again.
+  for (detail::StatementShare* share : liveStatements_) share->finalized = true;
+  liveStatements_.clear();
+  while (sqlite3_stmt* stmt = sqlite3_next_stmt(handle, nullptr)) sqlite3_finalize(stmt);
+  const int rc = sqlite3_close(handle);
+  // With every statement finalised the close cannot be kept busy by them; if
+  // it fails anyway, hand the connection to SQLite to free when it can.
+  if (rc != SQLITE_OK) sqlite3_close_v2(handle);
+  handle = nullptr;
+  inTransaction = 0;
+  return rc;
+}
+
+int Database::exec(const std::u16string& sql) {
+  if (isOpen == 0) return 0;
+  sqlite3_free(errorText);
+  errorText = nullptr;
+  const std::string utf8 = platform::Utf16ToUtf8(sql);
+  const int rc = sqlite3_exec(handle, utf8.c_str(), nullptr, nullptr, &errorText);
+  if (rc != SQLITE_OK) {
+    const char* reason = errorText != nullptr ? errorText : sqlite3_errstr(rc);
+    platform::MessageBoxService& boxes =
+        messageBoxes_ != nullptr ? *messageBoxes_ : FallbackMessageBoxes();
+    boxes.Show(FormatExecError(platform::Utf8ToUtf16(reason)), platform::MessageStyle::Exclamation);
+  }
+  return rc;
+}
+
+Statement Database::prepare(const std::u16string& sql) {
+  if (handle == nullptr) throw Error{SQLITE_MISUSE, u"no database is open", this};
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare16_v2(handle, sql.c_str(), -1, &stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);  // null on failure; finalize(null) is a no-op
+    Error error;
+    error.code = sqlite3_errcode(handle);
+    const void* message = sqlite3_errmsg16(handle);
+    if (message != nullptr) error.message = static_cast<const char16_t*>(message);
+    error.database = this;
+    throw error;
+  }
+  auto share = std::make_unique<detail::StatementShare>();
+  liveStatements_.insert(share.get());
+  return Statement(this, stmt, share.release());
+}
+
+int Database::rollback() {
+  if (inTransaction == 0) return 0;
+  inTransaction = 0;
+  return exec(kRollbackSql);
+}
+
+}  // namespace SQLite

@@ -1,0 +1,353 @@
+// Conversion jobs on real temporary trees: notices, stored rows, transactions,
+// stops and database errors.
+#include "convert/conversion_job.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "convert/layouts.h"
+#include "job_fixture.h"
+#include "platform/worker_thread.h"
+
+namespace convert {
+namespace {
+
+using convert_test::JobRig;
+using convert_test::ReadRows;
+using convert_test::StoredRow;
+using convert_test::TempTree;
+using Notices = std::vector<std::pair<int, int>>;
+
+Notices NoticesOf(const JobRig& rig) {
+  Notices notices;
+  for (const platform::Notification& n : rig.channel.notices) notices.emplace_back(n.code, n.count);
+  return notices;
+}
+
+long long Count(const std::vector<std::string>& sql, const std::string& prefix) {
+  return std::count_if(sql.begin(), sql.end(), [&](const std::string& s) { return s.rfind(prefix, 0) == 0; });
+}
+
+// Checks the transaction discipline on an event log: every INSERT runs inside
+// a transaction, every COMMIT is at a folder end (a folder notice or the end
+// of the job follows at once), no folder end with a full batch pending
+// goes by without a commit, and nothing is left open.
+void ExpectTransactionDiscipline(const convert_test::EventLog& log) {
+  bool open = false;
+  long long pending = 0;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    const std::string& line = log[i];
+    if (line == "SQL:BEGIN TRANSACTION;") {
+      EXPECT_FALSE(open) << "BEGIN at event " << i;
+      open = true;
+    } else if (line == "SQL:COMMIT;" || line == "SQL:ROLLBACK;") {
+      EXPECT_TRUE(open) << line << " at event " << i;
+      if (line == "SQL:COMMIT;") {
+        ASSERT_LT(i + 1, log.size());
+        EXPECT_TRUE(log[i + 1].rfind("N2:", 0) == 0 || log[i + 1].rfind("N3:", 0) == 0)
+            << "COMMIT not at a folder end, event " << i;
+      }
+      open = false;
+      pending = 0;
+    } else if (line.rfind("SQL:INSERT", 0) == 0) {
+      EXPECT_TRUE(open) << "INSERT outside a transaction at event " << i;
+      ++pending;
+    } else if (line.rfind("N2:", 0) == 0) {
+      EXPECT_LT(pending, kCommitBatch) << "a full batch passed a folder end uncommitted, event " << i;
+    }
+  }
+  EXPECT_FALSE(open) << "a transaction was left open";
+}
+
+// JOB-1: an empty source folder.
+TEST(ConversionJobTest, EmptySourceFolder) {
+  TempTree source;
+  JobRig rig(source.Root(), LayoutGeoKuk);
+  rig.Run();
+  EXPECT_EQ(NoticesOf(rig), (Notices{{NotifyCounted, 0}, {NotifyConverted, 0}, {NotifyFinished, 0}}));
+  EXPECT_EQ(rig.Sql(), (std::vector<std::string>{"BEGIN TRANSACTION;", "COMMIT;"}));
+  EXPECT_EQ(rig.job.running.load(), 0);
+  EXPECT_EQ(rig.db.inTransaction, 0);
+  EXPECT_TRUE(rig.boxes.Messages().empty());
+}
+
+// JOB-2: nested folders only: one notice per folder and pass, deepest first.
+TEST(ConversionJobTest, NestedFoldersOnly) {
+  TempTree source;
+  source.Folder("a/b/c");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.Run();
+  EXPECT_EQ(NoticesOf(rig), (Notices{{1, 0}, {1, 0}, {1, 0}, {1, 0},
+                                     {2, 0}, {2, 0}, {2, 0}, {2, 0}, {3, 0}}));
+  ExpectTransactionDiscipline(rig.log);
+}
+
+// JOB-3: an OSM Tracker Storage tree: rows, keys, non-tiles, totals; a re-run
+// stores nothing new and keeps the earlier images.
+TEST(ConversionJobTest, OsmTrackerStorageTree) {
+  TempTree source;
+  source.File("16/353/220.png", "png-bytes");
+  source.File("18/00012/034.jpg", "jpg-bytes");
+  source.File("16/353/empty.png", "");   // not a number: not a tile
+  source.File("5/17/11.png", "short");    // one-digit zoom: not stored
+  source.File("16/35/22.jpeg", "x");      // jpeg: not stored
+  source.File("16/35/22.PNG", "x");       // upper case: not stored
+  source.File("12/34/56.png", "");        // empty tile: an empty blob
+  JobRig rig(source.Root() + "/", LayoutOsmTrackerStorage);
+  rig.Run();
+
+  const std::vector<StoredRow> rows = ReadRows(rig.mapPath);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].x, 12);
+  EXPECT_EQ(rows[0].imageType, "blob");
+  EXPECT_EQ(rows[0].image, "");
+  EXPECT_EQ(rows[1].x, 12);
+  EXPECT_EQ(rows[1].y, 34);
+  EXPECT_EQ(rows[1].z, -1);
+  EXPECT_EQ(rows[1].image, "jpg-bytes");
+  EXPECT_EQ(rows[2].x, 353);
+  EXPECT_EQ(rows[2].y, 220);
+  EXPECT_EQ(rows[2].z, 1);
+  EXPECT_EQ(rows[2].sType, "integer");
+  EXPECT_EQ(rows[2].s, "0");
+  EXPECT_EQ(rows[2].image, "png-bytes");
+
+  const Notices notices = NoticesOf(rig);
+  ASSERT_FALSE(notices.empty());
+  EXPECT_EQ(notices.back(), std::make_pair(int{NotifyFinished}, 7));
+  const auto lastCounted = std::find_if(notices.rbegin(), notices.rend(), [](auto n) { return n.first == 1; });
+  EXPECT_EQ(lastCounted->second, 7);
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 3);
+  EXPECT_EQ(rig.job.stats.notTiles.load(), 4);
+  ExpectTransactionDiscipline(rig.log);
+
+  source.File("16/353/220.png", "changed");
+  rig.Run();
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);
+  EXPECT_EQ(rig.job.stats.duplicates.load(), 3);
+  EXPECT_EQ(ReadRows(rig.mapPath)[2].image, "png-bytes");
+  EXPECT_TRUE(rig.boxes.Messages().empty());
+}
+
+// JOB-4: a GeoKuk cache: real names, overlay sources, base_n, upper-case
+// folders, tiles deeper than four levels, non-tile names.
+TEST(ConversionJobTest, GeoKukCache) {
+  TempTree source;
+  source.File("79/82/d8/50/turist_13_79d8000_8250000.kachle", "t");
+  source.File("79/82/d8/50/relief_l_13_79d8000_8250000.kachle", "r");
+  source.File("00/00/01/a3/base_n_13_1b2_a3.kachle", "b");
+  source.File("00/00/01/a3/deeper/ophoto_18_00ff_10.kachle", "o");   // five levels: still a tile
+  source.File("00/00/01/a3/relief_a_b.kachle", "n");                  // no zoom: not a tile
+  source.File("7A/82/d8/50/turist_13_1_2.kachle", "u");               // upper-case folder
+  source.File("79/82/d8/50/turist_13_1_2.KACHLE", "u");               // upper-case extension
+  JobRig rig(source.Root(), LayoutGeoKuk);
+  rig.Run();
+
+  const std::vector<StoredRow> rows = ReadRows(rig.mapPath);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].x, 255);
+  EXPECT_EQ(rows[0].y, 16);
+  EXPECT_EQ(rows[0].z, -1);
+  EXPECT_EQ(rows[0].s, "ophoto");
+  EXPECT_EQ(rows[1].x, 434);
+  EXPECT_EQ(rows[1].y, 163);
+  EXPECT_EQ(rows[1].z, 4);
+  EXPECT_EQ(rows[1].s, "base_n");
+  EXPECT_EQ(rows[1].sType, "text");
+  EXPECT_EQ(rows[2].s, "relief_l");
+  EXPECT_EQ(rows[2].image, "r");
+  EXPECT_EQ(rows[3].s, "turist");
+  EXPECT_EQ(rows[3].x, 0x79d8000);
+  EXPECT_EQ(rows[3].y, 0x8250000);
+  EXPECT_EQ(rig.job.stats.notTiles.load(), 3);
+  ExpectTransactionDiscipline(rig.log);
+}
+
+// JOB-5: special files named like tiles never block; links do not loop.
+TEST(ConversionJobTest, SpecialFilesAndLinks) {
+  TempTree source;
+  TempTree outside;
+  outside.File("7/88.png", "linked");
+  source.File("16/353/11.png", "a");
+  source.Fifo("16/353/12.png");
+  source.Link(source.Path("16/353/missing.png"), "16/353/13.png");  // dangling
+  source.Link(source.Path("16/353/11.png"), "16/353/14.png");       // a link to a file is read
+  source.Link(source.Root(), "16/353/loop");                         // back to the root
+  source.Link(outside.Path("7"), "16/77");                           // a folder elsewhere
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.Run();
+  std::vector<std::pair<int, int>> keys;
+  for (const StoredRow& row : ReadRows(rig.mapPath)) keys.emplace_back(row.x, row.y);
+  EXPECT_EQ(keys, (std::vector<std::pair<int, int>>{{77, 88}, {353, 11}, {353, 14}}));
+  EXPECT_EQ(rig.job.stats.unreadable.load(), 2);
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 3);
+}
+
+// JOB-6: a stop in the counting pass: no converting pass, nothing written.
+TEST(ConversionJobTest, StopWhileCounting) {
+  TempTree source;
+  source.File("16/1/1.png");
+  source.File("16/2/1.png");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.channel.onPost = [&](int code, int) {
+    if (code == NotifyCounted) rig.job.stopRequested = 1;
+  };
+  rig.Run();
+  const Notices notices = NoticesOf(rig);
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices[0].first, NotifyCounted);
+  EXPECT_EQ(notices[1].first, NotifyFinished);
+  EXPECT_TRUE(rig.Sql().empty());
+  EXPECT_TRUE(ReadRows(rig.mapPath).empty());
+  EXPECT_EQ(rig.job.stopRequested.load(), 0);
+  EXPECT_EQ(rig.job.running.load(), 0);
+}
+
+// JOB-7: a stop in the converting pass keeps every stored tile, commits, and
+// leaves the database clean for the next job.
+TEST(ConversionJobTest, StopWhileConverting) {
+  TempTree source;
+  for (int x = 10; x < 20; ++x) source.File("16/" + std::to_string(x) + "/10.png");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.channel.onPost = [&](int code, int) {
+    if (code == NotifyConverted) rig.job.stopRequested = 1;
+  };
+  rig.Run();
+  const Notices notices = NoticesOf(rig);
+  ASSERT_GE(notices.size(), 2u);
+  EXPECT_EQ(notices[notices.size() - 2].first, NotifyConverted);
+  EXPECT_EQ(notices.back(), std::make_pair(int{NotifyFinished}, 1));  // one file handled
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 1);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), 1u);
+  EXPECT_EQ(rig.db.inTransaction, 0);
+  EXPECT_NE(sqlite3_get_autocommit(rig.db.handle), 0);
+  ExpectTransactionDiscipline(rig.log);
+
+  rig.channel.onPost = nullptr;
+  rig.Run();
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), 10u);
+  EXPECT_TRUE(rig.boxes.Messages().empty());
+}
+
+// JOB-8: the insert cannot be prepared: roll back, one message, stop.
+TEST(ConversionJobTest, PrepareFailure) {
+  TempTree source;
+  source.File("16/1/1.png");
+  source.File("16/2/1.png");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.db.exec(u"DROP TABLE tiles");
+  rig.Run();
+  const auto messages = rig.boxes.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, u"no such table: tiles");
+  EXPECT_EQ(messages[0].style, platform::MessageStyle::Exclamation);
+  const std::vector<std::string> sql = rig.Sql();
+  EXPECT_EQ(sql, (std::vector<std::string>{"BEGIN TRANSACTION;", "ROLLBACK;"}));
+  EXPECT_EQ(NoticesOf(rig).back(), std::make_pair(int{NotifyFinished}, 1));
+  EXPECT_EQ(rig.db.inTransaction, 0);
+  EXPECT_EQ(rig.job.stopRequested.load(), 0);
+  EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
+}
+
+// JOB-9: a failing step (read-only file; full disk) is no silent loss.
+TEST(ConversionJobTest, FailingStepStopsTheJob) {
+  TempTree source;
+  for (int x = 10; x < 60; ++x) source.File("16/" + std::to_string(x) + "/10.png", std::string(4000, 'x'));
+  {
+    JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+    rig.db.close();
+    rig.db.openNativeReadOnly(rig.mapPath);
+    rig.Run();
+    const auto messages = rig.boxes.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find(u"readonly"), std::u16string::npos);
+    EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);
+    EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
+    EXPECT_EQ(rig.db.inTransaction, 0);
+    EXPECT_NE(sqlite3_get_autocommit(rig.db.handle), 0);
+  }
+  {
+    JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+    rig.db.exec(u"PRAGMA max_page_count = 20");
+    rig.Run();
+    const auto messages = rig.boxes.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find(u"full"), std::u16string::npos);
+    EXPECT_EQ(rig.db.inTransaction, 0);
+    EXPECT_NE(sqlite3_get_autocommit(rig.db.handle), 0);
+    EXPECT_LT(rig.job.fileCount, 50);  // stopped early
+    EXPECT_TRUE(ReadRows(rig.mapPath).empty());  // the open batch was rolled back
+  }
+}
+
+// JOB-10: batched commits on a tree of many small folders, files after a
+// subfolder, and the source folder's own files.
+TEST(ConversionJobTest, CommitsInBatchesAtFolderEnds) {
+  TempTree source;
+  int files = 0;
+  for (int x = 10; x < 40; ++x) {
+    for (int y = 10; y < 90; ++y, ++files) source.File("16/" + std::to_string(x) + "/" + std::to_string(y) + ".png");
+  }
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.Run();
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), files);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), static_cast<std::size_t>(files));
+  ExpectTransactionDiscipline(rig.log);
+  const std::vector<std::string> sql = rig.Sql();
+  EXPECT_EQ(Count(sql, "INSERT"), files);
+  // 2400 tiles in folders of 80: a commit after 1040, after 2080, and at the end.
+  EXPECT_EQ(Count(sql, "COMMIT;"), 3);
+}
+
+// JOB-11: a relative source folder whose name recurs deeper in the tree.
+TEST(ConversionJobTest, RelativeSourceFolderRecurringInTheTree) {
+  TempTree base;
+  base.File("ab/ab/ab/ab/ab/base_n_13_1b2_a3.kachle", "deep");
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(base.Root().c_str()), 0);
+  JobRig rig("ab", LayoutGeoKuk);
+  rig.Run();
+  ASSERT_EQ(chdir(previous), 0);
+  const std::vector<StoredRow> rows = ReadRows(rig.mapPath);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].image, "deep");
+}
+
+// JOB-12: a layout value that is no layout stores nothing but walks fully.
+TEST(ConversionJobTest, UnknownLayoutStoresNothing) {
+  TempTree source;
+  source.File("16/1/1.png");
+  JobRig rig(source.Root(), 7);
+  rig.Run();
+  EXPECT_TRUE(ReadRows(rig.mapPath).empty());
+  EXPECT_EQ(rig.job.stats.notTiles.load(), 1);
+  EXPECT_EQ(NoticesOf(rig).back(), std::make_pair(int{NotifyFinished}, 1));
+}
+
+// JOB-13: the job on its worker thread, as the window and cvmap start it.
+TEST(ConversionJobTest, RunsOnAWorkerThread) {
+  TempTree source;
+  source.File("16/10/10.png");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  platform::QueueChannel queue;
+  rig.job.notifications = &queue;
+  rig.job.running = 1;
+  {
+    platform::WorkerThread worker;
+    ASSERT_TRUE(worker.Start([&rig] { ConversionThreadProc(&rig.job); }));
+    std::optional<platform::Notification> notice;
+    do {
+      notice = queue.Take(std::chrono::seconds(30));
+      ASSERT_TRUE(notice.has_value());
+    } while (notice->code != NotifyFinished);
+    EXPECT_EQ(notice->count, 1);
+  }
+  EXPECT_EQ(rig.job.running.load(), 0);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), 1u);
+}
+
+}  // namespace
+}  // namespace convert

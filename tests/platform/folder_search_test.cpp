@@ -1,0 +1,219 @@
+#include "platform/folder_search.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/walk_guard.h"
+#include "tests/platform/temp_dir.h"
+
+namespace {
+
+using platform::EntryDetail;
+using platform::EntryKind;
+using platform::FolderEntry;
+using platform::FolderSearch;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+std::vector<FolderEntry> ListAll(const std::string& folder, EntryDetail detail = EntryDetail::Full) {
+  std::vector<FolderEntry> entries;
+  FolderSearch search;
+  if (!search.Open(folder, detail)) return entries;
+  FolderEntry entry;
+  while (search.Next(&entry)) entries.push_back(entry);
+  return entries;
+}
+
+std::map<std::string, FolderEntry> ByName(const std::vector<FolderEntry>& entries) {
+  std::map<std::string, FolderEntry> byName;
+  for (const auto& e : entries) {
+    EXPECT_TRUE(byName.emplace(e.name, e).second) << "entry reported twice: " << e.name;
+  }
+  return byName;
+}
+
+// A folder with one entry of every kind the walk meets.
+struct MixedFolder {
+  TempDir dir;
+  MixedFolder() {
+    WriteFile(dir / "empty.png", "");
+    WriteFile(dir / "big.kachle", std::string(70000, 'x'));
+    std::filesystem::create_directory(dir / "sub");
+    WriteFile(dir / "sub/inner.png", "abc");
+    EXPECT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+    std::filesystem::create_symlink(dir / "big.kachle", dir / "link-to-file");
+    std::filesystem::create_symlink(dir / "sub", dir / "link-to-folder");
+  }
+};
+
+// FS-1: "." and ".." come first, then every entry exactly once, with its kind,
+// directory bit, link bit and size (links by their target's kind and size).
+TEST(FolderSearch, ReportsEveryEntryWithKindAndSize) {
+  MixedFolder f;
+  const auto entries = ListAll(f.dir.path());
+  ASSERT_GE(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, ".");
+  EXPECT_EQ(entries[1].name, "..");
+  EXPECT_TRUE(entries[0].isDirectory);
+  EXPECT_TRUE(entries[1].isDirectory);
+
+  auto byName = ByName(entries);
+  EXPECT_EQ(byName.size(), 9u);
+  EXPECT_EQ(byName["empty.png"].kind, EntryKind::Regular);
+  EXPECT_EQ(byName["empty.png"].size, 0u);
+  EXPECT_FALSE(byName["empty.png"].isDirectory);
+  EXPECT_EQ(byName["big.kachle"].kind, EntryKind::Regular);
+  EXPECT_EQ(byName["big.kachle"].size, 70000u);
+  EXPECT_EQ(byName["big.kachle"].sizeLow(), 70000u);
+  EXPECT_TRUE(byName["sub"].isDirectory);
+  EXPECT_EQ(byName["sub"].kind, EntryKind::Directory);
+  EXPECT_FALSE(byName["sub"].isSymlink);
+  EXPECT_EQ(byName["pipe"].kind, EntryKind::Other);
+  EXPECT_FALSE(byName["pipe"].isDirectory);
+  EXPECT_EQ(byName["dangling"].kind, EntryKind::Other);
+  EXPECT_TRUE(byName["dangling"].isSymlink);
+  EXPECT_EQ(byName["link-to-file"].kind, EntryKind::Regular);
+  EXPECT_EQ(byName["link-to-file"].size, 70000u);
+  EXPECT_TRUE(byName["link-to-file"].isSymlink);
+  EXPECT_TRUE(byName["link-to-folder"].isDirectory);
+  EXPECT_TRUE(byName["link-to-folder"].isSymlink);
+}
+
+// FS-2: a kind-only search gives the same kinds without sizes of plain files.
+TEST(FolderSearch, KindOnlySkipsSizes) {
+  MixedFolder f;
+  auto full = ByName(ListAll(f.dir.path()));
+  auto kinds = ByName(ListAll(f.dir.path(), EntryDetail::KindOnly));
+  ASSERT_EQ(full.size(), kinds.size());
+  for (const auto& [name, entry] : full) {
+    EXPECT_EQ(kinds[name].kind, entry.kind) << name;
+    EXPECT_EQ(kinds[name].isDirectory, entry.isDirectory) << name;
+  }
+  EXPECT_EQ(kinds["big.kachle"].size, 0u);
+}
+
+// FS-3: an empty folder has exactly "." and "..".
+TEST(FolderSearch, EmptyFolderHasOnlyDots) {
+  TempDir dir;
+  const auto entries = ListAll(dir.path());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, ".");
+  EXPECT_EQ(entries[1].name, "..");
+}
+
+// FS-4: a folder that cannot be searched yields no entry and no error, also
+// after an earlier successful search on the same object.
+TEST(FolderSearch, UnsearchableFolderYieldsNothing) {
+  TempDir dir;
+  WriteFile(dir / "file", "x");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "dangling");
+  FolderSearch search;
+  FolderEntry entry;
+  ASSERT_TRUE(search.Open(dir.path()));
+  ASSERT_TRUE(search.Next(&entry));
+  for (const std::string& bad : {dir / "missing", dir / "file", dir / "dangling", std::string()}) {
+    EXPECT_FALSE(search.Open(bad)) << bad;
+    EXPECT_FALSE(search.Next(&entry)) << bad;
+    EXPECT_EQ(search.FolderInode(), 0u);
+  }
+  search.Close();
+  search.Close();
+  EXPECT_FALSE(search.Next(&entry));
+}
+
+// FS-5: a folder without read permission yields nothing (root reads anyway).
+TEST(FolderSearch, FolderWithoutPermissionYieldsNothing) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  TempDir dir;
+  std::filesystem::create_directory(dir / "locked");
+  WriteFile(dir / "locked/a", "x");
+  ASSERT_EQ(chmod((dir / "locked").c_str(), 0), 0);
+  EXPECT_TRUE(ListAll(dir / "locked").empty());
+}
+
+// FS-6: the searched folder's identity is that of the folder (of the target
+// for a link), so walkers can compare folders reached by different paths.
+TEST(FolderSearch, FolderIdentityFollowsLinks) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  std::filesystem::create_symlink(dir / "real", dir / "alias");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "real").c_str(), &st), 0);
+  FolderSearch a, b;
+  ASSERT_TRUE(a.Open(dir / "real"));
+  ASSERT_TRUE(b.Open(dir / "alias"));
+  EXPECT_EQ(a.FolderDevice(), static_cast<std::uint64_t>(st.st_dev));
+  EXPECT_EQ(a.FolderInode(), static_cast<std::uint64_t>(st.st_ino));
+  EXPECT_EQ(b.FolderDevice(), a.FolderDevice());
+  EXPECT_EQ(b.FolderInode(), a.FolderInode());
+}
+
+// A depth-first walk in the conversion's manner: every non-dot folder entry is
+// walked at once, guarded against cycles. Returns the files met, by path.
+void Walk(const std::string& folder, platform::WalkGuard& guard, std::vector<std::string>* files,
+          int* refused) {
+  FolderSearch search;
+  if (!search.Open(folder)) return;
+  platform::WalkGuard::Scope scope(guard, search.FolderDevice(), search.FolderInode());
+  if (!scope.Entered()) {
+    ++*refused;
+    return;
+  }
+  FolderEntry entry;
+  while (search.Next(&entry)) {
+    if (entry.isDirectory) {
+      if (entry.name != "." && entry.name != "..") Walk(folder + "/" + entry.name, guard, files, refused);
+    } else {
+      files->push_back(folder + "/" + entry.name);
+    }
+  }
+}
+
+// WALK-1: links back to an ancestor (and to the folder itself) are refused,
+// so the walk ends; a link to a folder elsewhere is walked like a folder.
+TEST(WalkGuard, WalkThroughLinkedFoldersEnds) {
+  TempDir dir;
+  const std::string root = dir / "root";
+  WriteFile(root + "/a/b/tile.png", "1");
+  WriteFile(dir / "elsewhere/other.png", "2");
+  std::filesystem::create_directory_symlink(root, root + "/a/b/up");       // to the root
+  std::filesystem::create_directory_symlink(root + "/a", root + "/a/self");  // to its own folder
+  std::filesystem::create_directory_symlink(dir / "elsewhere", root + "/a/side");
+
+  platform::WalkGuard guard;
+  std::vector<std::string> files;
+  int refused = 0;
+  Walk(root, guard, &files, &refused);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{root + "/a/b/tile.png", root + "/a/side/other.png"}));
+  EXPECT_EQ(refused, 2);
+  EXPECT_EQ(guard.Depth(), 0u);
+}
+
+// WALK-2: an identity is refused only while it is on the path.
+TEST(WalkGuard, RefusesOnlyWhileOnPath) {
+  platform::WalkGuard guard;
+  EXPECT_TRUE(guard.Enter(1, 10));
+  EXPECT_TRUE(guard.Enter(1, 11));
+  EXPECT_TRUE(guard.Enter(2, 10));  // same inode on another device
+  EXPECT_FALSE(guard.Enter(1, 10));
+  EXPECT_EQ(guard.Depth(), 3u);
+  guard.Leave();
+  guard.Leave();
+  EXPECT_FALSE(guard.Enter(1, 10));
+  EXPECT_TRUE(guard.Enter(1, 11));
+  guard.Leave();
+  guard.Leave();
+  EXPECT_TRUE(guard.Enter(1, 10));
+}
+
+}  // namespace

@@ -72,6 +72,8 @@ template <class Iter>
 struct node_cell;
 template <class Iter, class Syntax>
 class pattern_parser;
+template <class Iter>
+struct match_param;
 
 // Skip table over the pattern's leading literal, used to jump to candidate
 // start positions.
@@ -145,11 +147,14 @@ class basic_rpattern {
 
   void compile();
   void destroy_nodes();
-  template <bool Cstr>
-  bool search_once_into(typename results_type::capture_vector& captures, Iter begin, Iter end,
-                        Iter search_start, bool no_empty_match) const;
-  template <bool Cstr>
+  template <class Form>
+  bool search(typename results_type::capture_vector& captures, Iter begin, Iter end, Iter search_start,
+              bool no_empty_match) const;
+  template <class Form>
+  bool drive(detail::match_param<Iter>& s, bool recursive) const;
+  template <class Form>
   bool match_into(Iter begin, Iter end, results_type& results) const;
+  Iter scan(Iter from, Iter end) const;
 
   detail::arena_allocator arena_{352};  // owns every node of the graph
   bool subst_uses_captures_ = false;    // the substitution has a capture piece

@@ -87,6 +87,11 @@ TEST(AcceptanceMatch, GroupsAndAlternation) {
       {"GRP-7d", u"(a)?(?(1)b|c)(d)", 0, u"abd", "0-3 0-1 2-3"},
       // GRP-8: a capture made on an abandoned path is undone.
       {"GRP-8", u"(a)b|ac", 0, u"ac", "0-2 -"},
+      // GRP-9: an empty capturing group is a group: it captures and counts.
+      {"GRP-9a", u"(a)()(b)", 0, u"ab", "0-2 0-1 1-1 1-2", forms::both,
+       "() is dropped: no capture entry, later groups renumbered (got 0-2 0-1 1-2)"},
+      {"GRP-9b", uR"((a)()(b)\2)", 0, u"ab", "0-2 0-1 1-1 1-2", forms::both,
+       "() is dropped, so \\2 names (b) and the match fails"},
   });
 }
 
@@ -146,6 +151,11 @@ TEST(AcceptanceMatch, LookAround) {
       {"LKA-4g", u"(?<=ab)c", 0, u"bc", "nomatch"},
       {"LKA-4h", u"(?<!ab)c", 0, u"bc", "1-2"},
       {"LKA-4i", u"(?<=a+)b", 0, u"aab", "2-3"},
+      // LKA-5: an empty negative look-ahead never holds.
+      {"LKA-5a", u"a(?!)", 0, u"a", "nomatch", forms::both,
+       "(?!) is dropped and so always holds (got 0-1)"},
+      {"LKA-5b", u"(?!)", 0, u"", "nomatch", forms::both,
+       "(?!) is dropped and so always holds (got 0-0)"},
   });
 }
 
@@ -194,6 +204,15 @@ TEST(AcceptanceMatch, Recursion) {
       // REC-3: a recursion is a complete nested match.
       {"REC-3a", u"a(?:(?R))?b", 0, u"aabb", "0-4"},
       {"REC-3b", u"a(?:(?R))?b", 0, u"aab", "1-3"},
+      // REC-4: a recursion that matched inside a failed attempt does not make
+      // the search report a match.
+      {"REC-4", uR"(a\z|(?<=(?R))bc)", 0, u"ab", "nomatch", forms::both,
+       "the nested match's whole-match capture survives the failed attempts and is "
+       "reported as a match (got 0-1)"},
+      // REC-5: a recursion inside a repeated group ends.
+      {"REC-5", u"(?=.(?:(?R))*)", 0, u"a_", "0-0", forms::both,
+       "never ends: memory grows until std::bad_alloc (the nested match resets the "
+       "repeated group's loop state, so every pass looks like a first one)"},
   });
 }
 

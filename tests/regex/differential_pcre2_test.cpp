@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
@@ -15,6 +16,12 @@
 #include "tests/regex/differential_generator.h"
 
 namespace {
+
+// CORVANE_DIFF_SEED replaces the fixed seed (to explore; the test keeps its own).
+std::uint32_t seed_or(std::uint32_t fixed) {
+  const char* text = std::getenv("CORVANE_DIFF_SEED");
+  return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : fixed;
+}
 
 using corvane_check::outcome;
 using differential::pattern_generator;
@@ -35,7 +42,9 @@ reference_result match_with_pcre2(const std::u16string& pattern, int flags,
   pcre2_set_newline(context.get(), PCRE2_NEWLINE_LF);
   // ALT_CIRCUMFLEX: a multiline ^ also holds after a line feed that ends the
   // subject, as it does in the engine.
-  uint32_t options = PCRE2_ALT_CIRCUMFLEX;
+  // NO_START_OPTIMIZE: the reference's start-of-match shortcuts wrongly
+  // reject some patterns that can match empty, such as (?:a|(?=b)){0}.
+  uint32_t options = PCRE2_ALT_CIRCUMFLEX | PCRE2_NO_START_OPTIMIZE;
   if (flags & regex::nocase) options |= PCRE2_CASELESS;
   if (flags & regex::multiline) options |= PCRE2_MULTILINE;
   if (flags & regex::singleline) options |= PCRE2_DOTALL;
@@ -73,10 +82,10 @@ reference_result match_with_pcre2(const std::u16string& pattern, int flags,
   return out;
 }
 
-// DIFF-2: 4000 seeded cases from the shared grammar agree with the reference.
+// DIFF-2: 20000 seeded cases from the shared grammar agree with the reference.
 TEST(DifferentialPcre2, SharedGrammarAgrees) {
-  constexpr int kCases = 4000;
-  pattern_generator generator(7081u, /*restricted=*/true);
+  constexpr int kCases = 20000;
+  pattern_generator generator(seed_or(7081u), /*restricted=*/true);
   int compared = 0;
   int matched = 0;
   int failure_count = 0;

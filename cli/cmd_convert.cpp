@@ -7,18 +7,23 @@
 //
 // Exit codes: 0 done, 1 a database error stopped the job, 2 bad usage or bad
 // input (nothing converted), 130 stopped by Ctrl-C.
+#include <dirent.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "convert/conversion_job.h"
 #include "convert/layouts.h"
 #include "convert/probe.h"
@@ -36,7 +41,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr char kUsage[] = "usage: cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]\n";
+constexpr char kConvertSynopsis[] = "convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]";
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);  // at most five redraws a second
 constexpr int kBarWidth = 30;                                      // cells of the progress bar
 constexpr int kExitInterrupted = 130;                              // 128 + SIGINT, as shells report it
@@ -90,7 +95,7 @@ class CountingMessageBox : public platform::MessageBoxService {
 
  private:
   std::atomic<bool> clearLine_{false};            // a progress line may be on screen
-  platform::StderrMessageBox stderr_{"cvmap: "};  // the real sink
+  platform::StderrMessageBox stderr_{kMessagePrefix};  // the real sink
   std::atomic<int> shown_{0};                     // messages shown so far
 };
 
@@ -108,19 +113,32 @@ std::optional<int> ParseLayoutOption(const std::string& value) {
   return std::nullopt;
 }
 
-// Reads the arguments; prints the problem and returns nullopt on bad usage.
-std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
+// Reads the arguments. On bad usage prints the problem and sets *exitCode to
+// kExitBadInput; on --help prints the usage and sets kExitOk. Returns nullopt
+// in both cases.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, int* exitCode) {
+  const std::string usage = std::string("usage: cvmap ") + kConvertSynopsis;
+  *exitCode = kExitBadInput;
   Options options;
-  std::vector<std::string> positional;
+  std::vector<std::string> operands;
+  bool afterDashes = false;  // "--" ends the options
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--quiet" || arg == "-q") {
+    if (afterDashes || arg.size() < 2 || arg[0] != '-') {
+      operands.push_back(arg);
+    } else if (arg == "--") {
+      afterDashes = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::printf("%s\n", usage.c_str());
+      *exitCode = kExitOk;
+      return std::nullopt;
+    } else if (arg == "--quiet" || arg == "-q") {
       options.quiet = true;
     } else if (arg == "--layout" || arg.rfind("--layout=", 0) == 0) {
       std::string value;
       if (arg == "--layout") {
         if (i + 1 >= args.size()) {
-          std::fprintf(stderr, "cvmap: --layout needs a value: auto, geokuk or osm\n%s", kUsage);
+          PrintError("--layout needs a value: auto, geokuk or osm");
           return std::nullopt;
         }
         value = args[++i];
@@ -129,23 +147,21 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
       }
       const std::optional<int> layout = ParseLayoutOption(value);
       if (!layout) {
-        std::fprintf(stderr, "cvmap: unknown layout '%s': use auto, geokuk or osm\n", value.c_str());
+        PrintError("unknown layout '" + value + "': use auto, geokuk or osm");
         return std::nullopt;
       }
       options.layout = *layout;
-    } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-      std::fprintf(stderr, "cvmap: unknown option '%s'\n%s", arg.c_str(), kUsage);
+    } else {
+      PrintError("unknown option '" + arg + "'; " + usage);
       return std::nullopt;
-    } else if (arg != "--") {
-      positional.push_back(arg);
     }
   }
-  if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
-    std::fprintf(stderr, "%s", kUsage);
+  if (operands.size() != 2 || operands[0].empty() || operands[1].empty()) {
+    PrintError(usage);
     return std::nullopt;
   }
-  options.source = positional[0];
-  options.map = positional[1];
+  options.source = operands[0];
+  options.map = operands[1];
   return options;
 }
 
@@ -156,40 +172,74 @@ std::optional<int> ResolveLayout(const Options& options) {
   int layout = -1;
   const convert::ProbeOutcome outcome = convert::ProbeSource(options.source, &layout);
   if (!outcome.accepted) {
-    std::fprintf(stderr,
-                 "cvmap: %s holds no tiles of a known layout: %s is neither a GeoKuk nor an "
-                 "OSM Tracker Storage tile\n",
-                 options.source.c_str(), outcome.decidingFile.c_str());
+    PrintError(options.source + " holds no tiles of a known layout: " + outcome.decidingFile +
+               " is neither a GeoKuk nor an OSM Tracker Storage tile");
     return std::nullopt;
   }
   if (outcome.decidingFile.empty()) {
-    std::fprintf(stderr,
-                 "cvmap: cannot detect the layout of %s: its first folder path holds no file; "
-                 "give --layout geokuk or --layout osm\n",
-                 options.source.c_str());
+    PrintError("cannot detect the layout of " + options.source +
+               ": its first folder path holds no file; give --layout geokuk or --layout osm");
     return std::nullopt;
   }
   return layout;
 }
 
+// Recognises the existing file MAP without writing to it. A database that a
+// killed process left with a hot journal cannot be read read-only: SQLite
+// must first roll the journal back, which takes write access. Such a file
+// passes here and is recognised read-write by the caller, which restores its
+// last committed state. Every other failure shows SQLite's message.
+bool RecogniseExistingReadOnly(SQLite::Database& db, const std::string& map,
+                               platform::MessageBoxService& boxes) {
+  platform::RecordingMessageBox held;  // shown only when the file is refused
+  if (store::RecogniseMapFileReadOnly(db, map, held)) return true;
+  const int code = db.handle != nullptr ? sqlite3_extended_errcode(db.handle) : SQLITE_OK;
+  if (code == SQLITE_READONLY_ROLLBACK || code == SQLITE_READONLY_RECOVERY) return true;
+  for (const platform::RecordingMessageBox::Message& message : held.Messages()) {
+    boxes.Show(message.text, message.style);
+  }
+  return false;
+}
+
 // Opens MAP on `db` as a map file, creating it with the map schema when it is
 // missing or empty. A file that exists and is no map file is only ever read,
-// so its bytes stay as they were. Returns false after printing the reason.
+// so its bytes stay as they were; a folder, FIFO or device is refused without
+// being opened (SQLite would wait on a FIFO for a writer). Returns false
+// after printing the reason.
 bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::MessageBoxService& boxes) {
   struct stat status {};
   const bool exists = ::stat(map.c_str(), &status) == 0;
-  if (!exists || (S_ISREG(status.st_mode) && status.st_size == 0)) {
-    if (!store::CreateMapFileNative(db, map)) {
-      std::fprintf(stderr, "cvmap: cannot create the map file %s\n", map.c_str());
+  if (exists && S_ISDIR(status.st_mode)) {
+    PrintError(map + " is a folder, not a map file");
+    return false;
+  }
+  if (exists && !S_ISREG(status.st_mode)) {
+    PrintError(map + " is not a regular file, not a map file");
+    return false;
+  }
+  if (exists && status.st_size > 0) {
+    if (!RecogniseExistingReadOnly(db, map, boxes)) return false;  // SQLite's message has been shown
+    // The read-write recognition rolls back a journal that a killed process
+    // left. A file whose creation was cut short is empty again after that,
+    // and is created below like a missing one.
+    platform::RecordingMessageBox held;  // shown only when the file is refused
+    if (store::RecogniseMapFileNative(db, map, held)) return true;
+    if (::stat(map.c_str(), &status) != 0 || status.st_size != 0) {
+      for (const platform::RecordingMessageBox::Message& message : held.Messages()) {
+        boxes.Show(message.text, message.style);
+      }
       return false;
     }
     db.close();
     db.isOpen = 0;
-  } else if (!store::RecogniseMapFileReadOnly(db, map, boxes)) {
-    return false;  // SQLite's message has been shown
   }
-  if (!store::RecogniseMapFileNative(db, map, boxes)) return false;
-  return true;
+  if (!store::CreateMapFileNativeInOneTransaction(db, map)) {
+    PrintError("cannot create the map file " + map);
+    return false;
+  }
+  db.close();
+  db.isOpen = 0;
+  return store::RecogniseMapFileNative(db, map, boxes);
 }
 
 // Draws the progress line on stderr, at most every kRedrawInterval.
@@ -207,8 +257,11 @@ class ProgressDisplay {
     if (stats.pass.load() != convert::ConvertingPass) {
       line = convert::CountingLine(stats.filesSeen.load());
     } else {
-      if (!convertingStart_) convertingStart_ = now;
-      const double elapsed = std::chrono::duration<double>(now - *convertingStart_).count();
+      if (!convertingSeen_) {
+        convertingSeen_ = true;
+        convertingStart_ = now;
+      }
+      const double elapsed = std::chrono::duration<double>(now - convertingStart_).count();
       const long long done = stats.filesSeen.load();
       const long long tiles = stats.tilesStored.load() + stats.duplicates.load();
       const double tileRate = elapsed > 0 ? tiles / elapsed : 0.0;
@@ -232,24 +285,34 @@ class ProgressDisplay {
   bool enabled_;                                   // stderr is a terminal and not --quiet
   bool drawn_ = false;                             // a line is on screen
   Clock::time_point lastDraw_{};                   // time of the last redraw
-  std::optional<Clock::time_point> convertingStart_;  // when the converting pass was first seen
+  bool convertingSeen_ = false;                    // the converting pass has been drawn
+  Clock::time_point convertingStart_{};            // when the converting pass was first seen
 };
 
 }  // namespace
 
-int ConvertCommand(const std::vector<std::string>& args) {
-  const std::optional<Options> options = ParseOptions(args);
-  if (!options) return 2;
+int RunConvert(const std::vector<std::string>& args) {
+  int exitCode = kExitOk;
+  const std::optional<Options> options = ParseOptions(args, &exitCode);
+  if (!options) return exitCode;
   if (!platform::IsDirectory(options->source)) {
-    std::fprintf(stderr, "cvmap: %s is not a folder\n", options->source.c_str());
-    return 2;
+    PrintError(options->source + " is not a folder");
+    return kExitBadInput;
+  }
+  // A source folder that cannot be listed would convert as an empty folder
+  // and report success.
+  if (DIR* folder = ::opendir(options->source.c_str())) {
+    ::closedir(folder);
+  } else {
+    PrintError("cannot read the folder " + options->source + ": " + std::strerror(errno));
+    return kExitBadInput;
   }
   const std::optional<int> layout = ResolveLayout(*options);
-  if (!layout) return 2;
+  if (!layout) return kExitBadInput;
 
   CountingMessageBox boxes;
   SQLite::Database db(&boxes);
-  if (!OpenMapFile(db, options->map, boxes)) return 2;
+  if (!OpenMapFile(db, options->map, boxes)) return kExitBadInput;
   const int shownBeforeJob = boxes.Shown();
 
   platform::QueueChannel notifications;
@@ -272,8 +335,8 @@ int ConvertCommand(const std::vector<std::string>& args) {
     InterruptScope interrupt(&job.stopRequested);
     platform::WorkerThread worker;
     if (!worker.Start([&job] { convert::ConversionThreadProc(&job); })) {
-      std::fprintf(stderr, "cvmap: cannot start the worker thread\n");
-      return 1;
+      PrintError("cannot start the worker thread");
+      return kExitFailure;
     }
     for (bool finished = false; !finished;) {
       const std::optional<platform::Notification> notice = notifications.Take(kRedrawInterval);
@@ -303,9 +366,14 @@ int ConvertCommand(const std::vector<std::string>& args) {
     numbers.seconds = seconds;
     std::printf("%s%s\n", g_interrupted.load() ? "stopped: " : "", convert::SummaryLine(numbers).c_str());
   }
+  if (const long long folders = job.stats.unreadableFolders.load(); folders > 0) {
+    PrintError("warning: " + std::to_string(folders) +
+               (folders == 1 ? " folder" : " folders") +
+               " could not be read (no permission, or the path is too long); the tiles in them are not in the map");
+  }
   if (g_interrupted.load() != 0) return kExitInterrupted;
-  if (job.stats.databaseErrors.load() != 0 || boxes.Shown() != shownBeforeJob) return 1;
-  return 0;
+  if (job.stats.databaseErrors.load() != 0 || boxes.Shown() != shownBeforeJob) return kExitFailure;
+  return kExitOk;
 }
 
 }  // namespace cli

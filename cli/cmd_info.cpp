@@ -84,6 +84,10 @@ int RunInfo(const std::vector<std::string>& args) {
     PrintError(path + " is a folder, not a map file");
     return kExitBadInput;
   }
+  if (!platform::IsRegularFile(path)) {
+    PrintError(path + " is not a regular file, not a map file");
+    return kExitBadInput;
+  }
 
   platform::RecordingMessageBox recognition;  // SQLite's reason, shown below
   platform::StderrMessageBox boxes(kMessagePrefix);

@@ -4,37 +4,39 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "convert/layouts.h"
 #include "convert/probe.h"
 #include "platform/file_io.h"
 
 namespace cli {
 
-int ProbeCommand(const std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-    std::fprintf(stderr, "usage: cvmap probe SOURCE\n");
-    return 2;
-  }
-  const std::string& source = args[0];
+namespace {
+constexpr char kProbeSynopsis[] = "probe SOURCE";
+constexpr int kExitRejected = 1;  // the folder holds no tiles of a known layout
+}  // namespace
+
+int RunProbe(const std::vector<std::string>& args) {
+  std::string source;
+  int exitCode = kExitOk;
+  if (!TakeOneOperand(args, kProbeSynopsis, &source, &exitCode)) return exitCode;
   if (!platform::IsDirectory(source)) {
-    std::fprintf(stderr, "cvmap: %s is not a folder\n", source.c_str());
-    return 2;
+    PrintError(source + " is not a folder");
+    return kExitBadInput;
   }
   int layout = -1;
   const convert::ProbeOutcome outcome = convert::ProbeSource(source, &layout);
   if (!outcome.accepted) {
-    std::fprintf(stderr, "cvmap: %s is rejected: %s is neither a GeoKuk nor an OSM Tracker Storage tile\n",
-                 source.c_str(), outcome.decidingFile.c_str());
-    return 1;
+    PrintError(source + " is rejected: " + outcome.decidingFile +
+               " is neither a GeoKuk nor an OSM Tracker Storage tile");
+    return kExitRejected;
   }
   if (outcome.decidingFile.empty()) {
-    std::fprintf(stderr,
-                 "cvmap: %s is accepted, but no layout is detected: its first folder path holds no file\n",
-                 source.c_str());
-    return 0;
+    PrintError(source + " is accepted, but no layout is detected: its first folder path holds no file");
+    return kExitOk;
   }
   std::printf("%s\n", convert::LayoutCaption(layout));
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace cli

@@ -33,6 +33,8 @@ struct Command {
 
 int RunCreate(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
+int RunProbe(const std::vector<std::string>& args);
 
 // Helpers shared by the commands.
 

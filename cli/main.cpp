@@ -14,6 +14,8 @@ namespace {
 const Command kCommands[] = {
     {"create", "create MAP", "create an empty map file, or complete an existing one", RunCreate},
     {"info", "info MAP", "show the tile count per zoom level and per source of a map file", RunInfo},
+    {"convert", "convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]", "store the tiles of a source folder in a map file", RunConvert},
+    {"probe", "probe SOURCE", "tell the layout of a source folder", RunProbe},
 };
 
 void PrintHelp(std::FILE* out) {

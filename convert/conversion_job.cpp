@@ -43,6 +43,7 @@ void ConversionStats::Reset() {
   duplicates = 0;
   notTiles = 0;
   unreadable = 0;
+  unreadableFolders = 0;
   databaseErrors = 0;
 }
 
@@ -61,6 +62,13 @@ bool SqliteTransactionOpen(const SQLite::Database& database) {
   return database.handle != nullptr && sqlite3_get_autocommit(database.handle) == 0;
 }
 
+// The open batch is gone (rolled back): its tiles no longer count as stored.
+void ForgetPendingTiles(ConversionJob& job) {
+  if (job.walkState == nullptr) return;
+  job.stats.tilesStored.fetch_sub(job.walkState->pendingTiles, std::memory_order_relaxed);
+  job.walkState->pendingTiles = 0;
+}
+
 void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
@@ -77,7 +85,7 @@ void StopOnDatabaseError(ConversionJob& job, const std::u16string& message) {
     database.rollback();
   }
   database.inTransaction = 0;
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  ForgetPendingTiles(job);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
@@ -85,21 +93,25 @@ void StopOnDatabaseError(ConversionJob& job, const std::u16string& message) {
 
 // Commits the open transaction. A COMMIT that fails has shown its own
 // message (exec); the batch would be lost or left dangling, so the job
-// stops after rolling back whatever SQLite still holds open.
-void CommitOpenTransaction(ConversionJob& job) {
+// stops after rolling back whatever SQLite still holds open. Returns false
+// in that case.
+bool CommitOpenTransaction(ConversionJob& job) {
   SQLite::Database& database = *job.database;
-  if (database.inTransaction == 0) return;
+  if (database.inTransaction == 0) return true;
   database.inTransaction = 0;
   const int result = database.exec(SQLite::kCommitSql);
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
   if (result != SQLITE_OK && database.isOpen != 0) {
     if (SqliteTransactionOpen(database)) {
       database.inTransaction = 1;
       database.rollback();
     }
+    ForgetPendingTiles(job);
     job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
+    return false;
   }
+  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  return true;
 }
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
@@ -196,6 +208,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
 
   platform::FolderSearch search;
   bool searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
+  if (!searching && pass == ConvertingPass) stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
   if (pass == ConvertingPass) BeginTransactionIfNone(*this);
   // A folder already on the walk's path (reached again through a link) is
   // walked as an empty folder.
@@ -231,8 +244,9 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
     Post(*this, NotifyCounted);
     return;
   }
-  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) CommitOpenTransaction(*this);
-  if (stopRequested.load() != 0) return;  // the commit failed and stopped the job
+  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) {
+    if (!CommitOpenTransaction(*this)) return;  // the failed commit stopped the job
+  }
   Post(*this, NotifyConverted);
 }
 

@@ -74,7 +74,8 @@ struct ConversionStats {
   std::atomic<long long> duplicates{0};     // tiles whose key was already stored (earlier image kept)
   std::atomic<long long> notTiles{0};       // files that are not tiles of the layout
   std::atomic<long long> unreadable{0};     // tiles that could not be opened or read (not regular, vanished, no permission)
-  std::atomic<int> databaseErrors{0};       // database errors that stopped the job (0 or 1)
+  std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long); their files are not in the map
+  std::atomic<int> databaseErrors{0};       // errors that stopped the job (0 or 1): database, or a pattern that does not compile
 
   void Reset();
 };

@@ -37,7 +37,11 @@ TileInserter::Outcome TileInserter::Insert(const TileKey& key, const std::vector
   const int result = sqlite3_step(statement);
   Outcome outcome = Outcome::Stored;
   if (result != SQLITE_DONE) {
-    if ((result & 0xff) == SQLITE_CONSTRAINT) {
+    // Only a clash on the table's key means the tile is already stored. Any
+    // other constraint (NOT NULL or CHECK of a foreign table) refuses the
+    // row, and that must not pass for a tile already present.
+    const int extended = sqlite3_extended_errcode(database_.handle);
+    if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
       outcome = Outcome::Duplicate;
     } else {
       outcome = Outcome::Failed;

@@ -22,6 +22,11 @@ bool IsDirectory(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 namespace {
 
 // Owns one file descriptor.

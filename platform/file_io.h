@@ -16,6 +16,11 @@ bool PathExists(const std::string& path);
 // True when `path` names an existing folder (following symbolic links).
 bool IsDirectory(const std::string& path);
 
+// True when `path` names an existing regular file (following symbolic links):
+// not a folder, FIFO, socket or device, which SQLite must never be given
+// (opening a FIFO for reading waits for a writer).
+bool IsRegularFile(const std::string& path);
+
 enum class ReadStatus {
   Ok,          // the whole file is in the buffer
   CannotOpen,  // missing, no permission, dangling link

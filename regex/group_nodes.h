@@ -690,13 +690,39 @@ class match_conditional final : public quantifiable_group<match_conditional<Iter
   bool converted_ = false;                // group_ holds the internal number
 };
 
+// Working fields of a capture record that a nested (?R) match must not
+// change for the level that called it: where the group was entered and the
+// loop state of a quantifier repeating it.
+template <class Iter>
+struct recursion_frame {
+  Iter entry;                // saved entry
+  std::uint32_t iterations;  // saved iterations
+  bool iterating;            // saved iterating
+  Iter prev_iter_start;      // saved prev_iter_start
+  Iter iter_start;           // saved iter_start
+
+  static recursion_frame save(const backref_tag<Iter>& c) {
+    return {c.entry, c.iterations, c.iterating, c.prev_iter_start, c.iter_start};
+  }
+  void restore(backref_tag<Iter>& c) const {
+    c.entry = entry;
+    c.iterations = iterations;
+    c.iterating = iterating;
+    c.prev_iter_start = prev_iter_start;
+    c.iter_start = iter_start;
+  }
+};
+
 // (?R): a complete nested match of the whole pattern at the current position,
 // then the continuation from where it ended. At the start of the current
-// top-level attempt it matches nothing (no endless recursion).
+// top-level attempt it matches nothing (no endless recursion). The nested
+// match's captures remain; the entry points and loop states of the calling
+// level are put back, so a repetition around (?R) keeps counting its own passes.
 template <class Iter>
 class match_recurse final : public with_forms<match_recurse<Iter>, sub_expr<Iter>> {
  public:
   using param = match_param<Iter>;
+  using frame = recursion_frame<Iter>;
 
   sub_expr<Iter>* quantify(unsigned, unsigned, bool, node_factory<Iter>&) override {
     throw bad_regexpr("recursion sub-expression cannot be quantified");
@@ -706,19 +732,19 @@ class match_recurse final : public with_forms<match_recurse<Iter>, sub_expr<Iter
   template <class Form>
   bool rest_impl(param& s, Iter p) const {
     if (p == s.captures[0].entry) return rest<Form>(this->next, s, p);
-    std::vector<Iter> entries(s.capture_count);
-    for (std::size_t i = 0; i < s.capture_count; ++i) entries[i] = s.captures[i].entry;
+    std::vector<frame> saved(s.capture_count);
+    for (std::size_t i = 0; i < s.capture_count; ++i) saved[i] = frame::save(s.captures[i]);
     if (!rest<Form>(s.root, s, p)) return false;
-    for (std::size_t i = 0; i < s.capture_count; ++i) s.captures[i].entry = entries[i];
+    for (std::size_t i = 0; i < s.capture_count; ++i) saved[i].restore(s.captures[i]);
     return rest<Form>(this->next, s, s.captures[0].second);
   }
   template <class Form>
   bool step_impl(param& s) const {
     const Iter p = s.position;
     if (p != s.captures[0].entry) {
-      for (std::size_t i = 0; i < s.capture_count; ++i) s.stack->push(s.captures[i].entry);
+      for (std::size_t i = 0; i < s.capture_count; ++i) s.stack->push(frame::save(s.captures[i]));
       const bool r = run_iterative<Form>(s, s.root, p);
-      for (std::size_t i = s.capture_count; i-- > 0;) s.captures[i].entry = s.stack->template pop<Iter>();
+      for (std::size_t i = s.capture_count; i-- > 0;) s.stack->template pop<frame>().restore(s.captures[i]);
       if (!r) {
         s.position = p;
         return false;

@@ -139,9 +139,8 @@ bool peek_through(const sub_expr<Iter>* n, peek_hint& hint) {
   return false;
 }
 
-// Node that never runs: the end node of an assertion body in a conditional
-// is an end_of_pattern (see group_nodes.h); this one is the base of single
-// steps. Derived supplies:
+// Base of the single-step nodes: match the atom, then the rest. Derived
+// supplies:
 //   template <class Form> bool atom(const param&, Iter&) const;
 //   std::size_t rep_width(const param&) const;
 template <class Derived, class Iter>

@@ -138,10 +138,13 @@ bool basic_rpattern<Iter, Syntax>::drive(detail::match_param<Iter>& s, bool recu
   const auto attempt = [&](Iter p) {
     return recursive ? detail::rest<Form>(first_, s, p) : detail::run_iterative<Form>(s, first_, p);
   };
+  // The result is that of the successful attempt: a nested (?R) match may
+  // have marked capture 0 during an attempt that failed afterwards.
+  bool found = false;
   const Iter start = s.search_start;
   if constexpr (Form::cstr) {
     for (Iter p = start;; ++p) {
-      if (attempt(p) || search_once_ || *p == 0) break;
+      if ((found = attempt(p)) || search_once_ || *p == 0) break;
       s.no_empty_match = false;
     }
   } else {
@@ -149,23 +152,28 @@ bool basic_rpattern<Iter, Syntax>::drive(detail::match_param<Iter>& s, bool recu
     if (static_cast<std::size_t>(end - start) < min_width_) return false;
     const Iter last = end - static_cast<std::ptrdiff_t>(min_width_);
     if (flags_ & from_right) {
+      // The attempts move towards search_start, so the ban on an empty match
+      // there stays in force until that position itself has been tried
+      // (clearing it earlier would let find_all report one empty match forever).
       for (Iter p = last;; --p) {
-        if (attempt(p) || p == start) break;
-        s.no_empty_match = false;
+        if ((found = attempt(p)) || p == start) break;
       }
     } else if (hint_ != nullptr) {
       for (Iter c = scan(start, end); c != end; c = scan(c + 1, end)) {
-        if (attempt(c) || search_once_) break;
+        if ((found = attempt(c)) || search_once_) break;
         s.no_empty_match = false;
       }
     } else {
       for (Iter p = start;; ++p) {
-        if (attempt(p) || search_once_ || p == last) break;
+        if ((found = attempt(p)) || search_once_ || p == last) break;
         s.no_empty_match = false;
       }
     }
   }
-  return s.captures[0].matched;
+  if (!found) {
+    for (std::size_t i = 0; i < s.capture_count; ++i) s.captures[i] = backref_tag<Iter>{};
+  }
+  return found;
 }
 
 template <class Iter, class Syntax>

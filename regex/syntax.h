@@ -175,7 +175,9 @@ struct perl_syntax {
     return greedy;
   }
 
-  // Reads an extension after `(`. Modifier letters change `flags` as they are read.
+  // Reads an extension after `(`. Modifier letters change `flags` as they are
+  // read. An unknown extension consumes up to, not including, the character
+  // that made it unknown.
   static extension_token next_extension(cursor& c, cursor end, int& flags) {
     cursor start = c;
     skip_extended(c, end, flags);
@@ -199,12 +201,10 @@ struct perl_syntax {
         if (c == end) return extension_token::unknown;
         if (*c == '=') { ++c; return extension_token::lookbehind; }
         if (*c == '!') { ++c; return extension_token::neg_lookbehind; }
-        ++c;
         return extension_token::unknown;
       case 'i': case 'm': case 's': case 'x': case '-':
         break;
       default:
-        ++c;
         return extension_token::unknown;
     }
     bool clearing = false;
@@ -217,13 +217,13 @@ struct perl_syntax {
         case 's': bit = singleline; break;
         case 'x': bit = extended; break;
         case '-':
-          ++c;
           if (clearing) return extension_token::unknown;
           clearing = true;
+          ++c;
           continue;
         case ':': ++c; return extension_token::modifiers_group;
         case ')': return extension_token::modifiers;
-        default: ++c; return extension_token::unknown;
+        default: return extension_token::unknown;
       }
       flags = clearing ? (flags & ~bit) : (flags | bit);
       ++c;

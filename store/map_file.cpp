@@ -41,6 +41,21 @@ bool CreateMapFileNative(SQLite::Database& db, const std::string& path) {
   return RunCreateStatements(db);
 }
 
+bool CreateMapFileNativeInOneTransaction(SQLite::Database& db, const std::string& path) {
+  if (db.openNative(path) != SQLITE_OK) return false;
+  // The encoding pragma writes nothing; it only fixes the encoding the first
+  // table creation gives the file.
+  bool ok = db.exec(kSetEncodingSql) == SQLITE_OK;
+  ok = db.exec(SQLite::kBeginTransactionSql) == SQLITE_OK && ok;
+  ok = db.exec(kCreateInfoTableSql) == SQLITE_OK && ok;
+  ok = db.exec(kCreateTilesTableSql) == SQLITE_OK && ok;
+  if (ok) ok = db.exec(SQLite::kCommitSql) == SQLITE_OK;
+  if (!ok && db.handle != nullptr && sqlite3_get_autocommit(db.handle) == 0) {
+    db.exec(SQLite::kRollbackSql);
+  }
+  return ok;
+}
+
 bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
                       platform::MessageBoxService& boxes) {
   Reset(db);

@@ -47,6 +47,15 @@ constexpr int ZToZoom(int z) { return 17 - z; }
 bool CreateMapFile(SQLite::Database& db, const std::u16string& path);
 bool CreateMapFileNative(SQLite::Database& db, const std::string& path);
 
+// Creates a new map file for a job that fills it at once: as
+// CreateMapFileNative, but the two tables are created in one transaction, so
+// a process killed while creating leaves either an empty file (which counts
+// as no map file yet and is created anew) or the whole schema, never a
+// database that holds `info` without `tiles`. On a failure the transaction
+// is rolled back and false is returned; each failing statement has shown its
+// own "SQLite error: %s". The connection is left open.
+bool CreateMapFileNativeInOneTransaction(SQLite::Database& db, const std::string& path);
+
 // Decides whether `path` is a map file: closes `db`, clears isOpen, opens
 // `path` (result not looked at), prepares the recognising SELECT and steps it
 // once. When the prepare fails, SQLite's message is shown alone (Plain) on

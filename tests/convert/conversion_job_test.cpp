@@ -101,12 +101,14 @@ TEST(ConversionJobTest, OsmTrackerStorageTree) {
   const std::vector<StoredRow> rows = ReadRows(rig.mapPath);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].x, 12);
-  EXPECT_EQ(rows[0].imageType, "blob");
-  EXPECT_EQ(rows[0].image, "");
-  EXPECT_EQ(rows[1].x, 12);
-  EXPECT_EQ(rows[1].y, 34);
-  EXPECT_EQ(rows[1].z, -1);
-  EXPECT_EQ(rows[1].image, "jpg-bytes");
+  EXPECT_EQ(rows[0].y, 34);
+  EXPECT_EQ(rows[0].z, -1);
+  EXPECT_EQ(rows[0].image, "jpg-bytes");
+  EXPECT_EQ(rows[1].x, 34);
+  EXPECT_EQ(rows[1].y, 56);
+  EXPECT_EQ(rows[1].z, 5);
+  EXPECT_EQ(rows[1].imageType, "blob");
+  EXPECT_EQ(rows[1].image, "");
   EXPECT_EQ(rows[2].x, 353);
   EXPECT_EQ(rows[2].y, 220);
   EXPECT_EQ(rows[2].z, 1);
@@ -188,8 +190,8 @@ TEST(ConversionJobTest, SpecialFilesAndLinks) {
 // JOB-6: a stop in the counting pass: no converting pass, nothing written.
 TEST(ConversionJobTest, StopWhileCounting) {
   TempTree source;
-  source.File("16/1/1.png");
-  source.File("16/2/1.png");
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.channel.onPost = [&](int code, int) {
     if (code == NotifyCounted) rig.job.stopRequested = 1;
@@ -234,8 +236,8 @@ TEST(ConversionJobTest, StopWhileConverting) {
 // JOB-8: the insert cannot be prepared: roll back, one message, stop.
 TEST(ConversionJobTest, PrepareFailure) {
   TempTree source;
-  source.File("16/1/1.png");
-  source.File("16/2/1.png");
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.db.exec(u"DROP TABLE tiles");
   rig.Run();
@@ -279,7 +281,36 @@ TEST(ConversionJobTest, FailingStepStopsTheJob) {
     EXPECT_NE(sqlite3_get_autocommit(rig.db.handle), 0);
     EXPECT_LT(rig.job.fileCount, 50);  // stopped early
     EXPECT_TRUE(ReadRows(rig.mapPath).empty());  // the open batch was rolled back
+    EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);  // and is not counted as stored
   }
+}
+
+// JOB-14: a COMMIT that fails (a deferred constraint here) stops the job and
+// rolls the batch back, with exec's one message; nothing claims to be stored.
+TEST(ConversionJobTest, FailingCommitStopsTheJob) {
+  TempTree source;
+  source.File("16/10/10.png");
+  source.File("16/20/10.png");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.db.exec(u"PRAGMA foreign_keys = ON");
+  rig.db.exec(u"CREATE TABLE parent(id INTEGER PRIMARY KEY)");
+  rig.db.exec(u"CREATE TABLE child(p REFERENCES parent(id) DEFERRABLE INITIALLY DEFERRED)");
+  rig.db.exec(u"CREATE TRIGGER orphan AFTER INSERT ON tiles BEGIN INSERT INTO child VALUES(1); END");
+  rig.Run();
+  const auto messages = rig.boxes.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, u"SQLite error: FOREIGN KEY constraint failed");
+  EXPECT_EQ(rig.db.inTransaction, 0);
+  EXPECT_NE(sqlite3_get_autocommit(rig.db.handle), 0);
+  EXPECT_TRUE(ReadRows(rig.mapPath).empty());
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);
+  EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
+  const std::vector<std::string> sql = rig.Sql();
+  ASSERT_GE(sql.size(), 2u);
+  EXPECT_EQ(sql[sql.size() - 2], "COMMIT;");
+  EXPECT_EQ(sql.back(), "ROLLBACK;");
+  EXPECT_EQ(rig.log.back().rfind("N3:", 0), 0u);
+  EXPECT_EQ(rig.log[rig.log.size() - 2], "SQL:ROLLBACK;");  // no folder notice after the failed commit
 }
 
 // JOB-10: batched commits on a tree of many small folders, files after a
@@ -319,7 +350,7 @@ TEST(ConversionJobTest, RelativeSourceFolderRecurringInTheTree) {
 // JOB-12: a layout value that is no layout stores nothing but walks fully.
 TEST(ConversionJobTest, UnknownLayoutStoresNothing) {
   TempTree source;
-  source.File("16/1/1.png");
+  source.File("16/10/10.png");
   JobRig rig(source.Root(), 7);
   rig.Run();
   EXPECT_TRUE(ReadRows(rig.mapPath).empty());

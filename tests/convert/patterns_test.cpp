@@ -49,12 +49,5 @@ TEST(LayoutPatternsTest, MatchRelativePaths) {
   }
 }
 
-TEST(LayoutPatternsTest, ConversionPatternPerLayout) {
-  EXPECT_EQ(ConversionPatternFor(LayoutGeoKuk), &kGeoKukPattern);
-  EXPECT_EQ(ConversionPatternFor(LayoutOsmTrackerStorage), &kOsmTrackerStoragePattern);
-  EXPECT_EQ(ConversionPatternFor(2), nullptr);
-  EXPECT_EQ(ConversionPatternFor(-1), nullptr);
-}
-
 }  // namespace
 }  // namespace convert

@@ -1,0 +1,167 @@
+// CCorvaneMapCreatorDlg: the main dialog, the whole user interface.
+//
+// The user picks the source folder (typed, chosen, or GeoKuk's cache folder)
+// and the target map file (typed or chosen), may create an empty map file,
+// chooses the source layout or lets it be detected, and starts and stops the
+// conversion. The dialog owns the one map database, the job record the worker
+// uses, and the worker thread; two indicators show whether the source folder
+// and the target file are ready, and the convert button is enabled exactly
+// when both are. The two paths are saved at the end of every refresh and by
+// the close command.
+//
+// Controls are built from the template res::MainDialogTemplate() and found
+// by their ids (GetDlgItem). State and controls meet only through
+// UpdateData(): true reads the controls into the state, false writes the
+// state into the controls with the boxes' change handlers blocked, so that a
+// box filled by the program never runs a handler on stale state.
+//
+// States: Idle (button "Převést", inputs enabled), Running (button
+// "Zastavit", enabled; inputs disabled), Stopping (button "Zastavit",
+// disabled; inputs disabled). The end notification returns to Idle.
+//
+// Thread-safety: every member function runs on the window thread. The worker
+// shares only `job_` and, through it, `database_`; it reports by queued calls
+// (notifications_) and asks for message boxes through messageBoxes_, which
+// the close command keeps serving while it waits for the worker.
+//
+// Invariants:
+//  1. While a job runs the window thread does not touch database_, and every
+//     input that could start a refresh or a create is disabled.
+//  2. The worker is joined before database_, job_ or messageBoxes_ go away.
+//  3. The Enter key never ends the window; Escape, the close box and
+//     "Zavřít" run the close command, which ends it.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+#include <atomic>
+#include <map>
+
+#include "convert/conversion_job.h"
+#include "platform/qt/queued_call_channel.h"
+#include "platform/qt/window_thread_message_box.h"
+#include "platform/settings_store.h"
+#include "platform/worker_thread.h"
+#include "store/sqlite_database.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace app {
+class PathChoosers;
+}
+
+class CCorvaneMapCreatorDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  // What the dialog relies on; none of it is owned, all must outlive it.
+  struct Services {
+    platform::SettingsStore* settings = nullptr;      // the two paths
+    platform::MessageBoxService* presenter = nullptr; // shows a box on the window thread
+    app::PathChoosers* choosers = nullptr;            // folder and file choosers
+  };
+
+  // Refresh flags.
+  enum RefreshFlags : unsigned {
+    RefreshSource = 1,        // re-check the source folder
+    RefreshTarget = 2,        // re-check the target file
+    RefreshAll = ~0u,         // start-up
+  };
+
+  // Reads the two settings and loads the icons; builds the controls.
+  // REQUIRES: every service set.
+  explicit CCorvaneMapCreatorDlg(const Services& services, QWidget* parent = nullptr);
+  // Stops and joins a job that still runs (the close command normally has).
+  ~CCorvaneMapCreatorDlg() override;
+
+  // Runs OnInitDialog and then the window, modally, until the close command
+  // ends it. Returns QDialog's result.
+  int DoModal();
+  // The start: fills the controls, refreshes both paths and the convert
+  // button, fills the controls again. DoModal() calls it; tests call it and
+  // then show() the window.
+  void OnInitDialog();
+
+  // A worker notification (code, count), on the window thread: 1 counted,
+  // 2 converted, 3 finished; any other code is ignored.
+  void OnWorkerNotify(int code, int count);
+
+  // The control with this id, or null.
+  QWidget* GetDlgItem(int id) const;
+
+  // For tests: the map database (window thread, no job running), the
+  // message-box service the worker uses, and whether a job runs.
+  SQLite::Database& MapDatabase() { return database_; }
+  platform::qt::WindowThreadMessageBox& MessageBoxes() { return messageBoxes_; }
+  bool IsJobRunning() const { return job_.running.load() != 0; }
+
+  void reject() override;  // the close command (Escape, close box, "Zavřít")
+  void accept() override;  // never ends the window
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ConnectHandlers();
+
+  // Transfers: true reads the controls into the state; false writes the
+  // state into the controls, with the boxes' change handlers blocked.
+  void UpdateData(bool saveAndValidate);
+  void RefreshPaths(unsigned flags);
+  void EnableInputs(bool enable);
+  void ShowStatus(QLabel* status, bool ready);
+  void ShowLayoutChoice();
+  void WriteSettings();
+
+  void OnSourceChanged();
+  void OnTargetChanged();
+  void OnBrowseSource();
+  void OnBrowseTarget();
+  void OnGeoKukFolder();
+  void OnCreateMap();
+  void OnConvert();
+  void OnCancel();
+
+  Services services_;  // not owned
+
+  // Window-thread services; declared before the database and the job, so they
+  // are destroyed after them.
+  platform::qt::WindowThreadMessageBox messageBoxes_;  // boxes from either thread
+  platform::qt::QueuedCallChannel notifications_;     // worker -> OnWorkerNotify
+
+  QIcon appIcon_;          // window icon, several sizes
+  QPixmap readyIcon_;      // 16 x 16 green tick: path ready
+  QPixmap notReadyIcon_;   // 16 x 16 red cross: path not ready
+  SQLite::Database database_;  // the map file
+  convert::ConversionJob job_;  // shared with the worker while a job runs
+  platform::WorkerThread worker_;  // the conversion thread; declared after job_, joined first
+  std::atomic<bool> workerEnded_{true};  // set by the worker as its last step
+
+  QString sourcePath_;     // text of box 1000
+  QString targetPath_;     // text of box 1002
+  int layoutChoice_ = 0;   // radio group 1004/1005: 0 GeoKuk, 1 OSM Tracker Storage, -1 none
+  int mapReady_ = 0;       // the target file is open and is a map file
+  int sourceReady_ = 0;    // the source folder exists and passed the probe
+  int autoDetect_ = 1;     // check box 1012
+  int totalCount_ = 0;     // count of the counting pass
+  int doneCount_ = 0;      // count of the converting pass so far
+  bool closing_ = false;   // the close command has begun
+
+  std::map<int, QWidget*> controls_;  // by id; owned by the dialog as children
+  QLabel* sourceStatus_ = nullptr;        // 1010
+  QLabel* targetStatus_ = nullptr;        // 1009
+  QLineEdit* sourceBox_ = nullptr;        // 1000
+  QLineEdit* targetBox_ = nullptr;        // 1002
+  QButtonGroup* layoutGroup_ = nullptr;   // 1004 (id 0), 1005 (id 1)
+  QCheckBox* autoDetectBox_ = nullptr;    // 1012
+  QPushButton* convertButton_ = nullptr;  // 1006
+  QProgressBar* progressBar_ = nullptr;   // 1008
+  QLabel* tileCount_ = nullptr;           // 1013
+};

@@ -1,0 +1,183 @@
+// The main dialog running conversion jobs: the whole path from typed paths to
+// stored tiles, the progress display, stopping, closing during a job, and the
+// worker's notifications.
+#include <sqlite3.h>
+
+#include <QTest>
+
+#include "dialog_fixture.h"
+
+namespace app_test {
+namespace {
+
+using platform::MessageStyle;
+
+// JOB-1: type an OSM Tracker Storage source and a new target, create, convert:
+// the job runs as OSM Tracker Storage, stores every tile, and the window ends
+// idle with the counter at "0 z 3" and a full bar.
+TEST_F(DialogTest, TypedOsmSourceConvertsAsOsm) {
+  MakeOsmTree("osm");
+  OpenDialog();
+  SourceBox()->setText(Path(""));
+  QTest::keyClicks(SourceBox(), "osm");
+  TargetBox()->setText(Path(""));
+  QTest::keyClicks(TargetBox(), "mapa.cvmap");
+  presenter_.Clear();  // the folder itself was briefly named as target
+  QTest::mouseClick(Button(res::IDC_CREATE_MAP), Qt::LeftButton);
+  ASSERT_TRUE(ConvertButton()->isEnabled());
+
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  EXPECT_EQ(ConvertButton()->text(), QString::fromUtf8("Zastavit"));
+  EXPECT_TRUE(EnabledInputs().empty());
+  ASSERT_TRUE(WaitForIdle());
+
+  EXPECT_EQ(StoredTiles(Path("mapa.cvmap")),
+            (std::vector<StoredTile>{{353, 220, 1, "0"}, {353, 221, 1, "0"}, {354, 220, 1, "0"}}));
+  EXPECT_EQ(Counter(), "0 z 3");
+  EXPECT_EQ(Progress()->minimum(), 0);
+  EXPECT_EQ(Progress()->maximum(), 3);
+  EXPECT_EQ(Progress()->value(), 3);
+  EXPECT_EQ(EnabledInputs().size(), 9u);
+  EXPECT_TRUE(presenter_.Messages().empty());
+}
+
+// JOB-2: a layout clicked by hand, with detection off, is the one the job
+// uses, although no other command has read the radio buttons yet.
+TEST_F(DialogTest, HandPickedLayoutIsUsed) {
+  const QString osm = MakeOsmTree("osm");
+  const QString geokuk = MakeGeoKukTree("geokuk");
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", osm.toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  ASSERT_TRUE(LayoutShown(res::IDC_LAYOUT_OSM));
+  AutoDetect()->click();
+  SourceBox()->setText(geokuk);
+  ASSERT_TRUE(LayoutShown(res::IDC_LAYOUT_OSM)) << "detection is off";
+
+  Radio(res::IDC_LAYOUT_GEOKUK)->click();
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(StoredTiles(target),
+            (std::vector<StoredTile>{{0x1b2, 0xa3, 4, "base_n"}, {0x1b3, 0xa3, 4, "base_n"}}));
+  EXPECT_EQ(Counter(), "0 z 2");
+}
+
+// Prepares a job whose worker stops at its first database statement: a
+// transaction is already open on the window's connection, so the job's own
+// "BEGIN TRANSACTION;" fails and the worker waits for its message box, which
+// only the window thread can show.
+class HeldJobTest : public DialogTest {
+ protected:
+  void StartHeldJob() {
+    target_ = MakeMapFile("mapa.cvmap");
+    settings_.WriteString(u"Options", u"Folder", MakeGeoKukTree("geokuk").toStdU16String());
+    settings_.WriteString(u"Options", u"File", target_.toStdU16String());
+    OpenDialog();
+    ASSERT_TRUE(ConvertButton()->isEnabled());
+    ASSERT_EQ(sqlite3_exec(dlg().MapDatabase().handle, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitWithoutEvents([this] { return dlg().MessageBoxes().HasPendingRequest(); }));
+    ASSERT_TRUE(dlg().IsJobRunning());
+  }
+  void ExpectWorkerErrorShown() {
+    const auto messages = presenter_.Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages[0].text, u"SQLite error: cannot start a transaction within a transaction");
+    for (const auto& m : messages) EXPECT_EQ(m.style, MessageStyle::Exclamation);
+  }
+  QString target_;
+};
+
+// JOB-3: while a job runs only "Zastavit" and "Zavřít" respond; "Zastavit"
+// disables itself, and the end notification returns the window to idle.
+TEST_F(HeldJobTest, StopDuringJob) {
+  StartHeldJob();
+  EXPECT_TRUE(EnabledInputs().empty());
+  EXPECT_TRUE(ConvertButton()->isEnabled());
+  EXPECT_TRUE(Button(res::IDCANCEL)->isEnabled());
+
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  EXPECT_FALSE(ConvertButton()->isEnabled());
+  EXPECT_EQ(ConvertButton()->text(), QString::fromUtf8("Zastavit"));
+  EXPECT_TRUE(EnabledInputs().empty());
+
+  ASSERT_TRUE(WaitForIdle());
+  ExpectWorkerErrorShown();
+  EXPECT_EQ(EnabledInputs().size(), 9u);
+  EXPECT_EQ(ConvertButton()->text(), QString::fromUtf8("Převést"));
+  EXPECT_TRUE(dlg().isVisible());
+}
+
+// JOB-4: "Zavřít" during a job whose worker waits for a message box: the
+// close command shows the box, waits for the worker, and only then ends the
+// window, closes the map file and saves the paths. (A deadlock here hangs
+// the test until ctest's time limit.)
+TEST_F(HeldJobTest, CloseDuringJobServesWorkerBox) {
+  StartHeldJob();
+  settings_.WriteString(u"Options", u"File", u"jiny");
+  QTest::mouseClick(Button(res::IDCANCEL), Qt::LeftButton);
+  EXPECT_FALSE(dlg().IsJobRunning());
+  EXPECT_FALSE(dlg().isVisible());
+  EXPECT_EQ(dlg().MapDatabase().handle, nullptr);
+  EXPECT_EQ(Setting(u"File"), target_.toStdU16String());
+  ExpectWorkerErrorShown();
+  EXPECT_FALSE(dlg().MessageBoxes().HasPendingRequest());
+}
+
+// JOB-5: the progress display follows the notifications; codes other than
+// 1, 2 and 3 change nothing.
+TEST_F(DialogTest, ProgressFollowsNotifications) {
+  OpenDialog();
+  dlg().OnWorkerNotify(1, 120);
+  EXPECT_EQ(Counter(), "120");
+  dlg().OnWorkerNotify(1, 400);
+  EXPECT_EQ(Counter(), "400");
+  EXPECT_EQ(Progress()->value(), 0);
+
+  dlg().OnWorkerNotify(2, 10);
+  EXPECT_EQ(Progress()->maximum(), 400);
+  EXPECT_EQ(Progress()->value(), 10);
+  EXPECT_EQ(Counter(), "390 z 400");
+
+  const bool convertEnabled = ConvertButton()->isEnabled();
+  for (int code : {0, 4, -1, 1025}) dlg().OnWorkerNotify(code, 77);
+  EXPECT_EQ(Counter(), "390 z 400");
+  EXPECT_EQ(Progress()->value(), 10);
+  EXPECT_EQ(ConvertButton()->isEnabled(), convertEnabled);
+
+  dlg().OnWorkerNotify(2, 400);
+  EXPECT_EQ(Counter(), "0 z 400");
+  EXPECT_EQ(Progress()->value(), Progress()->maximum());
+
+  // The end notification enables the convert button whatever the indicators say.
+  ASSERT_FALSE(ConvertButton()->isEnabled());
+  dlg().OnWorkerNotify(3, 0);
+  EXPECT_TRUE(ConvertButton()->isEnabled());
+  EXPECT_EQ(ConvertButton()->text(), QString::fromUtf8("Převést"));
+  EXPECT_EQ(Counter(), "0 z 400") << "the counter keeps its last value";
+}
+
+// JOB-6: totals beyond 16 bits keep their whole range; an empty source
+// shows 0 z 0 with an empty, not busy, bar.
+TEST_F(DialogTest, ProgressRangeEdges) {
+  OpenDialog();
+  dlg().OnWorkerNotify(1, 250000);
+  dlg().OnWorkerNotify(2, 125000);
+  EXPECT_EQ(Progress()->maximum(), 250000);
+  EXPECT_EQ(Progress()->value(), 125000);
+  EXPECT_EQ(Counter(), "125000 z 250000");
+
+  CCorvaneMapCreatorDlg::Services services{&settings_, &presenter_, &choosers_};
+  CCorvaneMapCreatorDlg fresh(services);
+  fresh.OnInitDialog();
+  fresh.OnWorkerNotify(1, 0);
+  fresh.OnWorkerNotify(2, 0);
+  auto* bar = qobject_cast<QProgressBar*>(fresh.GetDlgItem(res::IDC_PROGRESS));
+  EXPECT_EQ(qobject_cast<QLabel*>(fresh.GetDlgItem(res::IDC_TILE_COUNT))->text(), "0 z 0");
+  EXPECT_EQ(bar->value(), 0);
+  EXPECT_LT(bar->minimum(), bar->maximum()) << "an empty range is a busy indicator";
+}
+
+}  // namespace
+}  // namespace app_test

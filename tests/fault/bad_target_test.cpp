@@ -1,0 +1,196 @@
+// cvmap convert on map paths that are not a writable map file: folders and
+// special files, files that are no database, a read-only file, a file another
+// connection holds locked, and `tiles` tables of foreign shapes. Each must
+// end with a clear message and a non-zero exit, never hang, and never lose or
+// change what the file held.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+
+#include "fault_support.h"
+
+namespace fault_test {
+namespace {
+
+// A small OSM Tracker Storage source tree of 3 tiles.
+Tiles SmallSource(const Scratch& scratch) { return WriteOsmTree(scratch, "src", 1, 3, 100); }
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// FAULT-1: a folder, a FIFO and a device as the map path are refused at once
+// (a FIFO used to make cvmap wait for a writer forever), and nothing is
+// created or changed.
+TEST(BadTargetTest, FolderFifoAndDeviceAreRefused) {
+  Scratch scratch;
+  SmallSource(scratch);
+  const std::string folder = scratch.Folder("maps.cvmap");
+  scratch.Fifo("fifo.cvmap");
+  scratch.Link("/dev/null", "null.cvmap");
+  RunOptions quick;
+  quick.timeout = std::chrono::seconds(20);
+
+  Outcome r = RunCvmap({"convert", scratch.Path("src"), folder}, quick);
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  EXPECT_TRUE(Contains(r.err, folder + " is a folder")) << r.err;
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+  for (const std::string name : {"fifo.cvmap", "null.cvmap"}) {
+    r = RunCvmap({"convert", scratch.Path("src"), scratch.Path(name)}, quick);
+    EXPECT_FALSE(r.timedOut) << name;
+    EXPECT_EQ(r.exitCode, 2) << name << ": " << r.err;
+    EXPECT_TRUE(Contains(r.err, "not a regular file")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path(name + "-journal")));
+  }
+  r = RunCvmap({"info", scratch.Path("fifo.cvmap")}, quick);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+}
+
+// FAULT-2: files that are no map file keep every byte: text, an SQLite
+// header over garbage, and a real map file cut short after its first page.
+TEST(BadTargetTest, FilesThatAreNoMapFileKeepTheirBytes) {
+  Scratch scratch;
+  SmallSource(scratch);
+  std::string garbage = std::string("SQLite format 3") + '\0';
+  for (int i = 0; i < 6000; ++i) garbage.push_back(static_cast<char>((i * 7919) >> 3));
+  const std::string text = scratch.File("notes.cvmap", std::string(5000, 'q'));
+  const std::string corrupt = scratch.File("corrupt.cvmap", garbage);
+
+  // A map file of 400 rows, cut after its first page: the schema reads, the
+  // table's pages are gone.
+  const std::string full = scratch.Path("full.cvmap");
+  WriteOsmTree(scratch, "big", 4, 100, 300);
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("big"), full, "--quiet"}).exitCode, 0);
+  const std::string cut = scratch.File("cut.cvmap", Slurp(full).substr(0, 4096));
+
+  for (const std::string& path : {text, corrupt, cut}) {
+    const std::string before = Slurp(path);
+    const Outcome r = RunCvmap({"convert", scratch.Path("src"), path, "--layout", "osm"});
+    EXPECT_NE(r.exitCode, 0) << path;
+    EXPECT_TRUE(Contains(r.err, "not a database") || Contains(r.err, "malformed")) << path << ": " << r.err;
+    EXPECT_EQ(Slurp(path), before) << path;
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << path;
+  }
+}
+
+// FAULT-3: a read-only map file (checked as an unprivileged user, since root
+// may write anyway): a clear message with SQLite's text, exit 1, no byte
+// changed.
+TEST(BadTargetTest, ReadOnlyMapFile) {
+  if (!UnprivilegedChildWorks()) GTEST_SKIP() << "cannot run cvmap as an unprivileged user here";
+  Scratch scratch;
+  WriteOsmTree(scratch, "first", 1, 5, 100);
+  const Tiles second = WriteOsmTree(scratch, "second", 2, 5, 100);
+  const std::string map = scratch.Path("maps/ro.cvmap");
+  scratch.Folder("maps");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
+  ::chmod(map.c_str(), 0444);
+  ::chmod(scratch.Path("maps").c_str(), 0555);
+  const std::string before = Slurp(map);
+
+  RunOptions unprivileged;
+  unprivileged.asNobody = true;
+  const Outcome r = RunCvmap({"convert", scratch.Path("second"), map}, unprivileged);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Contains(r.err, "readonly database")) << r.err;
+  EXPECT_EQ(Slurp(map), before);
+  ::chmod(scratch.Path("maps").c_str(), 0755);
+}
+
+// Holds a write transaction on a map file from a connection of its own.
+class Locker {
+ public:
+  Locker(const std::string& path, const char* begin) {
+    sqlite3_open(path.c_str(), &db_);
+    ok_ = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
+          sqlite3_exec(db_, "INSERT INTO tiles VALUES(1, 2, 3, 'locker', x'00')", nullptr, nullptr, nullptr) ==
+              SQLITE_OK;
+  }
+  ~Locker() { sqlite3_close(db_); }
+  bool Ok() const { return ok_; }
+  bool Commit() { return sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+ private:
+  sqlite3* db_ = nullptr;  // owned
+  bool ok_ = false;        // the transaction and its row are in place
+};
+
+// FAULT-4: a map file another connection holds in a write transaction: the
+// job says the database is locked and fails, loses nothing, and the other
+// connection can still commit; a re-run then completes the map.
+TEST(BadTargetTest, MapLockedByAnotherWriter) {
+  Scratch scratch;
+  const Tiles first = WriteOsmTree(scratch, "first", 1, 5, 100);
+  const Tiles second = WriteOsmTree(scratch, "second", 3, 5, 100);
+  for (const char* begin : {"BEGIN IMMEDIATE", "BEGIN EXCLUSIVE"}) {
+    SCOPED_TRACE(begin);
+    const std::string map = scratch.Path(std::string(begin).substr(6) + ".cvmap");
+    ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
+    Locker locker(map, begin);
+    ASSERT_TRUE(locker.Ok());
+    const Outcome r = RunCvmap({"convert", scratch.Path("second"), map, "--layout", "osm"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(Contains(r.err, "database is locked")) << r.err;
+    if (!r.out.empty()) {
+      EXPECT_TRUE(Contains(r.out, " 0 tiles stored")) << r.out;
+    }
+    ASSERT_TRUE(locker.Commit());
+
+    Tiles expected = first;
+    expected[{1, 2, 3, "locker"}] = std::string(1, '\0');
+    EXPECT_EQ(Differences(expected, ReadTiles(map)), "");
+    EXPECT_EQ(RunCvmap({"convert", scratch.Path("second"), map, "--quiet"}).exitCode, 0);
+    expected.insert(second.begin(), second.end());
+    EXPECT_EQ(Differences(expected, ReadTiles(map)), "");
+    EXPECT_EQ(IntegrityCheck(map), "ok");
+  }
+}
+
+// FAULT-5: `tiles` tables of other shapes. A row the table refuses for any
+// reason but its key is an error with SQLite's text, never "already present"
+// (a NOT NULL or CHECK refusal used to be counted as a duplicate, exit 0,
+// with nothing stored). A key made by UNIQUE instead of PRIMARY KEY still
+// tells duplicates apart.
+TEST(BadTargetTest, TilesTablesOfOtherShapes) {
+  Scratch scratch;
+  const Tiles source = SmallSource(scratch);
+  struct Shape {
+    const char* name;
+    const char* schema;
+    const char* message;  // part of SQLite's text; null: the conversion succeeds
+  };
+  const Shape shapes[] = {
+      {"columns", "CREATE TABLE tiles(a, b); INSERT INTO tiles VALUES(1, 2)", "has no column named x"},
+      {"notnull",
+       "CREATE TABLE tiles(x int, y int, z int, s int, image blob, extra NOT NULL, PRIMARY KEY (x,y,z,s))",
+       "NOT NULL constraint failed"},
+      {"check", "CREATE TABLE tiles(x int, y int, z int, s int, image blob CHECK (length(image) > 1000))",
+       "CHECK constraint failed"},
+      {"view", "CREATE TABLE t(x, y, z, s, image); CREATE VIEW tiles AS SELECT * FROM t",
+       "cannot modify tiles because it is a view"},
+      {"unique", "CREATE TABLE tiles(x int, y int, z int, s int, image blob, UNIQUE (x,y,z,s))", nullptr},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    const std::string map = scratch.Path(std::string(shape.name) + ".cvmap");
+    ASSERT_TRUE(RunSql(map, shape.schema));
+    const std::string before = Slurp(map);
+    const Outcome r = RunCvmap({"convert", scratch.Path("src"), map});
+    if (shape.message != nullptr) {
+      EXPECT_EQ(r.exitCode, 1) << r.err;
+      EXPECT_TRUE(Contains(r.err, shape.message)) << r.err;
+      EXPECT_TRUE(Contains(r.out, " 0 tiles stored, 0 already present")) << r.out;
+      EXPECT_EQ(Slurp(map), before);
+    } else {
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_EQ(Differences(source, ReadTiles(map)), "");
+      const Outcome again = RunCvmap({"convert", scratch.Path("src"), map});
+      EXPECT_EQ(again.exitCode, 0) << again.err;
+      EXPECT_TRUE(Contains(again.out, "0 tiles stored, 3 already present")) << again.out;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace fault_test

@@ -5,6 +5,8 @@
 // change what the file held.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -66,6 +68,52 @@ TEST(BadTargetTest, MapFolderMissingOrNotWritable) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Contains(r.err, closed + ": Permission denied")) << r.err;
   EXPECT_TRUE(std::filesystem::is_empty(closed));
+}
+
+// Leaves `map` as a writer that died in the middle of a transaction leaves
+// it: a child process writes 300 rows with a one-page cache (so that pages
+// reach the file before the commit) and ends without committing.
+bool LeaveHotJournal(const std::string& map) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    sqlite3_open(map.c_str(), &db);
+    sqlite3_exec(db,
+                 "PRAGMA cache_size = 1; BEGIN; "
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                 "INSERT INTO tiles SELECT i, i, 9, 'dead', randomblob(1000) FROM n",
+                 nullptr, nullptr, nullptr);
+    ::_exit(0);  // no commit, no close
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child &&
+         std::filesystem::exists(map + "-journal");
+}
+
+// FAULT-7: a map file whose last writer died mid-transaction (a hot journal).
+// info explains instead of calling it no map file; convert rolls the dead
+// write back and completes the map (it used to refuse the file, since it
+// recognised it read-only first).
+TEST(BadTargetTest, MapLeftByADeadWriter) {
+  Scratch scratch;
+  const Tiles first = WriteOsmTree(scratch, "first", 1, 5, 100);
+  const Tiles second = WriteOsmTree(scratch, "second", 2, 5, 100);
+  const std::string map = scratch.Path("m.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
+  ASSERT_TRUE(LeaveHotJournal(map));
+
+  Outcome r = RunCvmap({"info", map});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Contains(r.err, "unfinished write of an interrupted run")) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(map + "-journal"));
+
+  r = RunCvmap({"convert", scratch.Path("second"), map});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "10 files seen, 5 tiles stored, 5 already present")) << r.out;
+  Tiles all = first;
+  all.insert(second.begin(), second.end());
+  EXPECT_EQ(Differences(all, ReadTiles(map)), "");
+  EXPECT_EQ(IntegrityCheck(map), "ok");
 }
 
 // FAULT-2: files that are no map file keep every byte: text, an SQLite

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cassert>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -136,9 +137,12 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     return;
   }
   // Only regular files are opened: a FIFO or device named like a tile would
-  // block or never end.
+  // block or never end. A file larger than the longest value SQLite stores
+  // could never be inserted, so it is not read into memory at all.
+  const int longestValue = sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1);
   if (entry.kind != platform::EntryKind::Regular ||
-      platform::ReadWholeFile(fullPath, &state.buffer) != platform::ReadStatus::Ok) {
+      platform::ReadWholeFile(fullPath, &state.buffer, static_cast<std::uint64_t>(longestValue)) !=
+          platform::ReadStatus::Ok) {
     stats.unreadable.fetch_add(1, std::memory_order_relaxed);
     return;
   }

@@ -54,7 +54,7 @@ ssize_t ReadSome(int fd, unsigned char* data, std::size_t size) {
 
 }  // namespace
 
-ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer) {
+ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer, std::uint64_t maxSize) {
   assert(buffer != nullptr);
   buffer->clear();
   if (path.empty()) return ReadStatus::CannotOpen;
@@ -70,6 +70,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* bu
   if (!S_ISREG(st.st_mode)) return ReadStatus::NotRegular;
 
   const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size > maxSize) return ReadStatus::TooLarge;
   try {
     buffer->resize(static_cast<std::size_t>(size));
   } catch (const std::bad_alloc&) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -26,12 +28,16 @@ enum class ReadStatus {
   CannotOpen,  // missing, no permission, dangling link
   NotRegular,  // FIFO, socket, device or folder: never opened for reading
   ReadFailed,  // opened, but reading failed or the size changed under us
+  TooLarge,    // larger than the caller's limit: nothing was read or allocated
 };
 
 // Reads the whole regular file at `path` into *buffer (resized to the file's
 // real size; the buffer's capacity is reused between calls). A FIFO or device
 // is never opened, so the call never blocks on one. On any failure *buffer is
-// left empty and the status says why. REQUIRES: buffer != nullptr.
-ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer);
+// left empty and the status says why. A file larger than `maxSize` bytes is
+// refused before any memory is taken for it (a huge or sparse file would
+// otherwise be read whole into memory). REQUIRES: buffer != nullptr.
+ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer,
+                         std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max());
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 // it can read, and must say when it could not read something.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -95,6 +96,22 @@ TEST(BadSourceTest, SpecialFilesAndLinkLoops) {
   ASSERT_FALSE(probed.timedOut) << "the conversion blocked on a FIFO";
   EXPECT_EQ(probed.exitCode, 0) << probed.err;
   EXPECT_TRUE(Contains(probed.out, "1 unreadable")) << probed.out;
+}
+
+// FAULT-24: a tile file larger than any value SQLite can store (here a
+// sparse file of 4 GiB) is counted as unreadable without being read: it used
+// to be read whole into memory first, so a large enough one exhausted it.
+TEST(BadSourceTest, HugeTileIsNotReadIntoMemory) {
+  Scratch scratch;
+  const Tiles expected = WriteOsmTree(scratch, "src", 1, 2, 50);
+  const std::string huge = scratch.File("src/16/100/200.png", "");
+  ASSERT_EQ(::truncate(huge.c_str(), (4ll << 30) + 1), 0);
+  const std::string map = scratch.Path("m.cvmap");
+  const Outcome r = RunCvmap({"convert", scratch.Path("src"), map});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "3 files seen, 2 tiles stored, 0 already present, 0 not tiles, 1 unreadable")) << r.out;
+  EXPECT_LT(r.maxRssKb, 512 * 1024) << "the huge file was read into memory";
+  EXPECT_EQ(Differences(expected, ReadTiles(map)), "");
 }
 
 // FAULT-22: names that are not UTF-8, in the source folder's own path, in

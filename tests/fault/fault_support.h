@@ -127,6 +127,7 @@ struct RunOptions {
 struct Outcome {
   int exitCode = -1;      // exit status, or -signal when killed by one
   bool timedOut = false;  // it had to be killed at the time limit
+  long maxRssKb = 0;      // the most memory it held at once, in KiB
   std::string out;        // standard output
   std::string err;        // standard error
 };
@@ -205,9 +206,11 @@ class CvmapProcess {
  private:
   bool Reap(int flags) {
     int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, flags);
+    struct rusage usage {};
+    const pid_t done = ::wait4(pid_, &status, flags, &usage);
     if (done != pid_) return false;
     reaped_ = true;
+    outcome_.maxRssKb = usage.ru_maxrss;
     outcome_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     return true;
   }
@@ -355,9 +358,10 @@ inline Tiles WriteOsmTree(const Scratch& scratch, const std::string& relative, i
                           std::size_t imageSize) {
   Tiles expected;
   for (int x = 100; x < 100 + columns; ++x) {
+    const std::string column = scratch.Folder(relative + "/16/" + std::to_string(x));
     for (int y = 100; y < 100 + rows; ++y) {
       const std::string image = TileImage(16, x, y, imageSize);
-      scratch.File(relative + "/16/" + std::to_string(x) + "/" + std::to_string(y) + ".png", image);
+      std::ofstream(column + "/" + std::to_string(y) + ".png", std::ios::binary) << image;
       expected[{x, y, 1, "0"}] = image;
     }
   }

@@ -1,0 +1,128 @@
+// cvmap convert onto a disk that fills up. Two ways to fill it: a small
+// tmpfs mounted for the test (needs root; skipped with a message otherwise)
+// and a file size limit on the cvmap process (works for every user). Either
+// way the job must stop with SQLite's text and exit 1, leave a map file that
+// passes integrity_check, keep every tile it held before, report only what
+// it really stored, and complete the map once there is room again.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <iostream>
+
+#include "fault_support.h"
+
+namespace fault_test {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A tmpfs of `size` mounted on a folder while it lives.
+class SmallDisk {
+ public:
+  SmallDisk(const std::string& folder, const std::string& size) : folder_(folder) {
+    const std::string options = "size=" + size + ",mode=0755";
+    mounted_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) error_ = std::strerror(errno);
+  }
+  ~SmallDisk() {
+    if (mounted_ && ::umount(folder_.c_str()) != 0) ::umount2(folder_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Error() const { return error_; }
+  bool Grow(const std::string& size) {
+    const std::string options = "size=" + size;
+    return ::mount("tmpfs", folder_.c_str(), "tmpfs", MS_REMOUNT, options.c_str()) == 0;
+  }
+
+ private:
+  std::string folder_;  // the mount point
+  bool mounted_ = false;
+  std::string error_;   // why the mount failed
+};
+
+// The number in "<n> tiles stored" of a summary line, or -1.
+long long TilesStored(const std::string& summary) {
+  const std::size_t at = summary.find(" tiles stored");
+  if (at == std::string::npos) return -1;
+  const std::size_t start = summary.rfind(' ', at - 1);
+  return std::stoll(summary.substr(start + 1, at - start - 1));
+}
+
+// What a full disk must leave behind: checked after the failed run.
+void ExpectNothingLost(const std::string& map, const Tiles& before, const Tiles& all, const Outcome& failed) {
+  EXPECT_EQ(failed.exitCode, 1) << failed.err;
+  EXPECT_EQ(IntegrityCheck(map), "ok");
+  const Tiles after = ReadTiles(map);
+  EXPECT_EQ(NotASubset(all, after), "");
+  for (const auto& [key, image] : before) {
+    const auto found = after.find(key);
+    EXPECT_TRUE(found != after.end() && found->second == image) << "a tile from before the job is lost";
+  }
+  EXPECT_EQ(TilesStored(failed.out), static_cast<long long>(after.size() - before.size())) << failed.out;
+}
+
+// FAULT-12: a 1 MB tmpfs, a map of 10 tiles on it, then 2000 tiles of 2 kB.
+TEST(DiskFullTest, SmallFileSystem) {
+  Scratch scratch;
+  const Tiles before = WriteOsmTree(scratch, "before", 2, 5, 500);
+  const Tiles more = WriteOsmTree(scratch, "more", 10, 200, 2000);
+  SmallDisk disk(scratch.Folder("disk"), "1m");
+  if (!disk.Mounted()) {
+    GTEST_SKIP() << "cannot mount a tmpfs here (" << disk.Error()
+                 << "); DiskFullTest.FileSizeLimit covers the full disk";
+  }
+  std::cout << "[ info ] disk full: a 1 MB tmpfs\n";
+  const std::string map = scratch.Path("disk/m.cvmap");
+
+  // No room even for the new map file's schema.
+  const std::string filler = scratch.File("disk/filler", std::string(1020 * 1024, 'f'));
+  Outcome r = RunCvmap({"convert", scratch.Path("before"), map});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Contains(r.err, "cannot create the map file " + map + ": database or disk is full")) << r.err;
+  ASSERT_EQ(::unlink(filler.c_str()), 0);
+  ::unlink(map.c_str());
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("before"), map, "--quiet"}).exitCode, 0);
+
+  const Outcome failed = RunCvmap({"convert", scratch.Path("more"), map});
+  EXPECT_TRUE(Contains(failed.err, "database or disk is full")) << failed.err;
+  Tiles all = before;
+  all.insert(more.begin(), more.end());
+  ExpectNothingLost(map, before, all, failed);
+
+  ASSERT_TRUE(disk.Grow("32m"));
+  const Outcome done = RunCvmap({"convert", scratch.Path("more"), map});
+  EXPECT_EQ(done.exitCode, 0) << done.err;
+  EXPECT_EQ(Differences(all, ReadTiles(map)), "");
+}
+
+// FAULT-13: the same with a limit on the size of the files cvmap may write
+// (its writes past the limit fail with EFBIG, which SQLite reports as an I/O
+// error). Needs no privileges.
+TEST(DiskFullTest, FileSizeLimit) {
+  Scratch scratch;
+  const Tiles before = WriteOsmTree(scratch, "before", 2, 5, 500);
+  const Tiles more = WriteOsmTree(scratch, "more", 10, 200, 2000);
+  const std::string map = scratch.Path("m.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("before"), map, "--quiet"}).exitCode, 0);
+
+  RunOptions limited;
+  limited.fileSizeLimit = 512 * 1024;
+  const Outcome failed = RunCvmap({"convert", scratch.Path("more"), map}, limited);
+  EXPECT_TRUE(Contains(failed.err, "disk I/O error") || Contains(failed.err, "database or disk is full"))
+      << failed.err;
+  Tiles all = before;
+  all.insert(more.begin(), more.end());
+  ExpectNothingLost(map, before, all, failed);
+
+  const Outcome done = RunCvmap({"convert", scratch.Path("more"), map});
+  EXPECT_EQ(done.exitCode, 0) << done.err;
+  EXPECT_EQ(Differences(all, ReadTiles(map)), "");
+}
+
+}  // namespace
+}  // namespace fault_test

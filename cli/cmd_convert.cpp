@@ -5,8 +5,9 @@
 // closing with a one-line summary. Ctrl-C stops the job at the next entry;
 // what was stored stays.
 //
-// Exit codes: 0 done, 1 a database error stopped the job, 2 bad usage or bad
-// input (nothing converted), 130 stopped by Ctrl-C.
+// Exit codes: 0 done, 1 a database error stopped the job or the map file
+// could not be created, 2 bad usage or bad input (nothing converted), 130
+// stopped by Ctrl-C.
 #include <dirent.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -204,42 +206,50 @@ bool RecogniseExistingReadOnly(SQLite::Database& db, const std::string& map,
 // Opens MAP on `db` as a map file, creating it with the map schema when it is
 // missing or empty. A file that exists and is no map file is only ever read,
 // so its bytes stay as they were; a folder, FIFO or device is refused without
-// being opened (SQLite would wait on a FIFO for a writer). Returns false
-// after printing the reason.
-bool OpenMapFile(SQLite::Database& db, const std::string& map, platform::MessageBoxService& boxes) {
+// being opened (SQLite would wait on a FIFO for a writer). Returns kExitOk,
+// or after printing the reason kExitBadInput (not a map file) or
+// kExitFailure (a new map file could not be created: no folder, no
+// permission, full disk).
+int OpenMapFile(SQLite::Database& db, const std::string& map, platform::MessageBoxService& boxes) {
   struct stat status {};
   const bool exists = ::stat(map.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) {
     PrintError(map + " is a folder, not a map file");
-    return false;
+    return kExitBadInput;
   }
   if (exists && !S_ISREG(status.st_mode)) {
     PrintError(map + " is not a regular file, not a map file");
-    return false;
+    return kExitBadInput;
   }
   if (exists && status.st_size > 0) {
-    if (!RecogniseExistingReadOnly(db, map, boxes)) return false;  // SQLite's message has been shown
+    if (!RecogniseExistingReadOnly(db, map, boxes)) return kExitBadInput;  // SQLite's message has been shown
     // The read-write recognition rolls back a journal that a killed process
     // left. A file whose creation was cut short is empty again after that,
     // and is created below like a missing one.
     platform::RecordingMessageBox held;  // shown only when the file is refused
-    if (store::RecogniseMapFileNative(db, map, held)) return true;
+    if (store::RecogniseMapFileNative(db, map, held)) return kExitOk;
     if (::stat(map.c_str(), &status) != 0 || status.st_size != 0) {
       for (const platform::RecordingMessageBox::Message& message : held.Messages()) {
         boxes.Show(message.text, message.style);
       }
-      return false;
+      return kExitBadInput;
     }
     db.close();
     db.isOpen = 0;
   }
   if (!store::CreateMapFileNativeInOneTransaction(db, map)) {
-    PrintError("cannot create the map file " + map);
-    return false;
+    // SQLite only says it could not open the file; the folder tells why.
+    std::string reason = db.handle != nullptr ? sqlite3_errmsg(db.handle) : "out of memory";
+    const std::string folder = std::filesystem::path(map).parent_path().string();
+    if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+      reason = (folder.empty() ? std::string(".") : folder) + ": " + std::strerror(errno);
+    }
+    PrintError("cannot create the map file " + map + ": " + reason);
+    return kExitFailure;
   }
   db.close();
   db.isOpen = 0;
-  return store::RecogniseMapFileNative(db, map, boxes);
+  return store::RecogniseMapFileNative(db, map, boxes) ? kExitOk : kExitBadInput;
 }
 
 // Draws the progress line on stderr, at most every kRedrawInterval.
@@ -312,7 +322,7 @@ int RunConvert(const std::vector<std::string>& args) {
 
   CountingMessageBox boxes;
   SQLite::Database db(&boxes);
-  if (!OpenMapFile(db, options->map, boxes)) return kExitBadInput;
+  if (const int opened = OpenMapFile(db, options->map, boxes); opened != kExitOk) return opened;
   const int shownBeforeJob = boxes.Shown();
 
   platform::QueueChannel notifications;

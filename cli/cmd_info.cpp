@@ -93,6 +93,14 @@ int RunInfo(const std::vector<std::string>& args) {
   platform::StderrMessageBox boxes(kMessagePrefix);
   SQLite::Database db(&boxes);
   if (!store::RecogniseMapFileReadOnly(db, path, recognition)) {
+    // A process that died while writing left its journal behind; reading the
+    // file needs that journal rolled back, which this read-only command never
+    // does.
+    if (db.handle != nullptr && sqlite3_extended_errcode(db.handle) == SQLITE_READONLY_ROLLBACK) {
+      PrintError(path + " holds an unfinished write of an interrupted run; cvmap create " + path +
+                 " (or the next cvmap convert) rolls it back to the last committed state");
+      return kExitBadInput;
+    }
     const auto messages = recognition.Messages();
     const std::string reason = messages.empty() ? "" : ": " + platform::Utf16ToUtf8(messages[0].text);
     PrintError(path + " is not a map file" + reason);

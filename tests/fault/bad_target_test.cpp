@@ -5,6 +5,8 @@
 // change what the file held.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -45,6 +47,73 @@ TEST(BadTargetTest, FolderFifoAndDeviceAreRefused) {
   r = RunCvmap({"info", scratch.Path("fifo.cvmap")}, quick);
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 2) << r.err;
+}
+
+// FAULT-6: a new map file in a folder that is missing, or that an
+// unprivileged user cannot write: the message says why, nothing is created.
+TEST(BadTargetTest, MapFolderMissingOrNotWritable) {
+  Scratch scratch;
+  SmallSource(scratch);
+  Outcome r = RunCvmap({"convert", scratch.Path("src"), scratch.Path("none/m.cvmap")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Contains(r.err, "cannot create the map file " + scratch.Path("none/m.cvmap") + ": " +
+                                  scratch.Path("none") + ": No such file or directory"))
+      << r.err;
+  if (!UnprivilegedChildWorks()) GTEST_SKIP() << "cannot run cvmap as an unprivileged user here";
+  const std::string closed = scratch.Folder("closed");
+  ::chmod(closed.c_str(), 0555);
+  RunOptions unprivileged;
+  unprivileged.asNobody = true;
+  r = RunCvmap({"convert", scratch.Path("src"), closed + "/m.cvmap"}, unprivileged);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Contains(r.err, closed + ": Permission denied")) << r.err;
+  EXPECT_TRUE(std::filesystem::is_empty(closed));
+}
+
+// Leaves `map` as a writer that died in the middle of a transaction leaves
+// it: a child process writes 300 rows with a one-page cache (so that pages
+// reach the file before the commit) and ends without committing.
+bool LeaveHotJournal(const std::string& map) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    sqlite3* db = nullptr;
+    sqlite3_open(map.c_str(), &db);
+    sqlite3_exec(db,
+                 "PRAGMA cache_size = 1; BEGIN; "
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                 "INSERT INTO tiles SELECT i, i, 9, 'dead', randomblob(1000) FROM n",
+                 nullptr, nullptr, nullptr);
+    ::_exit(0);  // no commit, no close
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child &&
+         std::filesystem::exists(map + "-journal");
+}
+
+// FAULT-7: a map file whose last writer died mid-transaction (a hot journal).
+// info explains instead of calling it no map file; convert rolls the dead
+// write back and completes the map (it used to refuse the file, since it
+// recognised it read-only first).
+TEST(BadTargetTest, MapLeftByADeadWriter) {
+  Scratch scratch;
+  const Tiles first = WriteOsmTree(scratch, "first", 1, 5, 100);
+  const Tiles second = WriteOsmTree(scratch, "second", 2, 5, 100);
+  const std::string map = scratch.Path("m.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
+  ASSERT_TRUE(LeaveHotJournal(map));
+
+  Outcome r = RunCvmap({"info", map});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Contains(r.err, "unfinished write of an interrupted run")) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(map + "-journal"));
+
+  r = RunCvmap({"convert", scratch.Path("second"), map});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "10 files seen, 5 tiles stored, 5 already present")) << r.out;
+  Tiles all = first;
+  all.insert(second.begin(), second.end());
+  EXPECT_EQ(Differences(all, ReadTiles(map)), "");
+  EXPECT_EQ(IntegrityCheck(map), "ok");
 }
 
 // FAULT-2: files that are no map file keep every byte: text, an SQLite

@@ -6,6 +6,7 @@
 // it really stored, and complete the map once there is room again.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <iostream>
@@ -77,6 +78,14 @@ TEST(DiskFullTest, SmallFileSystem) {
   }
   std::cout << "[ info ] disk full: a 1 MB tmpfs\n";
   const std::string map = scratch.Path("disk/m.cvmap");
+
+  // No room even for the new map file's schema.
+  const std::string filler = scratch.File("disk/filler", std::string(1020 * 1024, 'f'));
+  Outcome r = RunCvmap({"convert", scratch.Path("before"), map});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Contains(r.err, "cannot create the map file " + map + ": database or disk is full")) << r.err;
+  ASSERT_EQ(::unlink(filler.c_str()), 0);
+  ::unlink(map.c_str());
   ASSERT_EQ(RunCvmap({"convert", scratch.Path("before"), map, "--quiet"}).exitCode, 0);
 
   const Outcome failed = RunCvmap({"convert", scratch.Path("more"), map});

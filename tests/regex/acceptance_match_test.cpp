@@ -151,6 +151,11 @@ TEST(AcceptanceMatch, LookAround) {
       {"LKA-4g", u"(?<=ab)c", 0, u"bc", "nomatch"},
       {"LKA-4h", u"(?<!ab)c", 0, u"bc", "1-2"},
       {"LKA-4i", u"(?<=a+)b", 0, u"aab", "2-3"},
+      // LKA-6: a look-behind spans exactly its body's widths.
+      {"LKA-6a", uR"((?<=(a)\1)b)", 0, u"aab", "2-3 0-1"},
+      {"LKA-6b", u"(?<=a{2,5})b", 0, u"ab", "nomatch"},
+      {"LKA-6c", u"(?<=a{2,5})b", 0, u"aaaaaab", "6-7"},
+      {"LKA-6d", u"(?<=x(a|bc))d", 0, u"xbcd", "3-4 1-3"},
       // LKA-5: an empty negative look-ahead never holds.
       {"LKA-5a", u"a(?!)", 0, u"a", "nomatch", forms::both,
        "(?!) is dropped and so always holds (got 0-1)"},

@@ -2,6 +2,10 @@
 // repeated matching (find_all and the flags that choose what it keeps), and
 // substitution strings (their errors, and that a rejected one leaves the
 // pattern usable).
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "tests/regex/acceptance_harness.h"
 
 namespace {
@@ -146,6 +150,36 @@ TEST(AcceptanceResults, ResultsObjectIsReused) {
   const std::u16string none = u"xyz";
   EXPECT_FALSE(regex::match(none, pattern, results).matched);
   EXPECT_TRUE(results.subject_begin() == none.cbegin());
+}
+
+// RES-2: one compiled pattern serves several searches at once, each with
+// its own results object.
+TEST(AcceptanceResults, ConcurrentSearchesShareOnePattern) {
+  const regex::rpattern pattern(kOsmConvert, 0, 0);
+  const regex::rpattern iterative(kOsmConvert, 0, 1);
+  std::atomic<int> wrong{0};
+  auto worker = [&](int seed) {
+    regex::match_results results;
+    for (int i = 0; i < 2000; ++i) {
+      const int row = (seed * 7919 + i) % 5000 + 10;
+      const std::u16string path = u"\\16\\" + std::u16string(1, u'1') +
+                                  std::u16string(1, static_cast<char16_t>(u'0' + row % 10)) +
+                                  u"\\" + std::u16string(1, static_cast<char16_t>(u'1' + row % 9)) +
+                                  u"0" + (i % 2 ? u".png" : u".jpeg");
+      const bool tile = (i % 2) != 0;
+      const auto& which = (i % 3) ? pattern : iterative;
+      const auto whole = regex::match(path, which, results);
+      if (whole.matched != tile) ++wrong;
+      if (tile && (results.size() != 2 || results[1].second - path.cbegin() !=
+                                              static_cast<std::ptrdiff_t>(path.size()))) {
+        ++wrong;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) threads.emplace_back(worker, t);
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

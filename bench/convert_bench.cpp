@@ -7,7 +7,9 @@
 //                    inserts it with one reused statement inside a single
 //                    transaction: what this machine can do at best.
 // Both write fresh map files in the same folder; the files are warm in the
-// page cache for both (the counting pass and the generation touched them).
+// page cache for both (the counting pass and the generation touched them),
+// and every phase starts after a sync, so that none pays for the writeback of
+// the one before.
 //
 //   convert_bench [--tiles N] [--dir FOLDER] [--keep]
 #include <sqlite3.h>
@@ -99,6 +101,7 @@ struct Measure {
 };
 
 Measure ConvertingPass(const std::string& source, int layout, const std::string& mapPath) {
+  ::sync();  // the previous phase's dirty pages are not written back on this phase's time
   platform::StderrMessageBox boxes("convert_bench: ");
   SQLite::Database db(&boxes);
   store::CreateMapFileNative(db, mapPath);
@@ -142,6 +145,7 @@ void LimitWalk(const std::string& folder, sqlite3_stmt* insert, std::vector<unsi
 }
 
 Measure LimitLoop(const std::string& source, const std::string& mapPath) {
+  ::sync();
   platform::StderrMessageBox boxes("convert_bench: ");
   SQLite::Database db(&boxes);
   store::CreateMapFileNative(db, mapPath);

@@ -31,6 +31,7 @@ class pattern_generator {
   std::u16string pattern(int depth) {
     groups_opened_ = 0;
     groups_closed_ = 0;
+    top_depth_ = depth;
     return alternation(depth);
   }
 
@@ -126,10 +127,13 @@ class pattern_generator {
       case 6:
         return conditional(depth);
       case 7:
-        // No (?R): a recursion inside a repeated group shares that group's
-        // loop state with the nested match and can repeat without end
-        // (acceptance row REC-5), which would stall the whole run. Recursion
-        // is covered by the acceptance rows REC-*.
+        // Recursion only outside groups: inside a repeated group every pass
+        // may recurse, and the backtracking grows exponentially with the
+        // subject (a recursion is a complete nested search).
+        if (depth == top_depth_ && chance(40)) {
+          quantifiable = false;
+          return u"(?R)";
+        }
         return capturing_group(depth);
       default:
         return (chance(50) ? u"(?i:" : u"(?s-i:") + alternation(depth - 1) + u")";
@@ -179,6 +183,7 @@ class pattern_generator {
   int groups_opened_ = 0;  // capturing groups whose "(" has been generated
   int groups_closed_ = 0;  // capturing groups whose ")" has been generated
   bool consuming_group_ = false;  // the next group's body must consume (restricted)
+  int top_depth_ = 0;             // nesting depth of the pattern's top level
 };
 
 // Printable form of UTF-16 text for failure messages.

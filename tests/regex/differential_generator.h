@@ -18,9 +18,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace differential {
+
+// Joins pieces into one string by appending them. (GCC 12 reports a false
+// -Wrestrict overlap for `literal + std::u16string&&`, so the generator never
+// uses that form.)
+inline std::u16string join(std::initializer_list<std::u16string_view> parts) {
+  std::u16string text;
+  for (std::u16string_view part : parts) text += part;
+  return text;
+}
 
 class pattern_generator {
  public:
@@ -51,7 +62,7 @@ class pattern_generator {
  private:
   std::u16string alternation(int depth) {
     std::u16string text = sequence(depth);
-    while (chance(25)) text += u"|" + sequence(depth);
+    while (chance(25)) text += join({u"|", sequence(depth)});
     return text;
   }
 
@@ -80,7 +91,7 @@ class pattern_generator {
   std::u16string group_body(int depth) {
     if (!consuming_group_) return alternation(depth - 1);
     consuming_group_ = false;
-    return std::u16string(1, u"abc"[pick(3)]) + u"(?:" + alternation(depth - 1) + u")";
+    return join({std::u16string(1, u"abc"[pick(3)]), u"(?:", alternation(depth - 1), u")"});
   }
 
   std::u16string quantifier() {
@@ -114,16 +125,16 @@ class pattern_generator {
       case 1:
         return capturing_group(depth);
       case 2:
-        return u"(?:" + group_body(depth) + u")";
+        return join({u"(?:", group_body(depth), u")"});
       case 3:
-        return u"(?>" + group_body(depth) + u")";
+        return join({u"(?>", group_body(depth), u")"});
       case 4:
         quantifiable = false;
         return (chance(50) ? u"(?=" : u"(?!") + alternation(depth - 1) + u")";
       case 5:
         quantifiable = false;
-        if (chance(50)) return u"(?<=" + look_behind_body(depth, false) + u")";
-        return u"(?<!" + look_behind_body(depth, true) + u")";
+        if (chance(50)) return join({u"(?<=", look_behind_body(depth, false), u")"});
+        return join({u"(?<!", look_behind_body(depth, true), u")"});
       case 6:
         return conditional(depth);
       case 7:
@@ -142,7 +153,7 @@ class pattern_generator {
 
   std::u16string capturing_group(int depth) {
     ++groups_opened_;
-    std::u16string text = u"(" + group_body(depth) + u")";
+    std::u16string text = join({u"(", group_body(depth), u")"});
     ++groups_closed_;
     return text;
   }
@@ -162,19 +173,19 @@ class pattern_generator {
     const int available = std::min(9, restricted_ ? groups_closed_ : groups_opened_);
     if (available == 0) return std::u16string(1, u"abc"[pick(3)]);
     if (restricted_) quantifiable = false;
-    return u"\\" + std::u16string(1, static_cast<char16_t>(u'1' + pick(available)));
+    return join({u"\\", std::u16string(1, static_cast<char16_t>(u'1' + pick(available)))});
   }
 
   std::u16string conditional(int depth) {
     std::u16string condition;
     if (groups_opened_ > 0 && chance(60)) {
       const int group = 1 + pick(std::min(9, groups_opened_));
-      condition = u"(" + std::u16string(1, static_cast<char16_t>(u'0' + group)) + u")";
+      condition = join({u"(", std::u16string(1, static_cast<char16_t>(u'0' + group)), u")"});
     } else {
       condition = (chance(50) ? u"(?=" : u"(?<!") + std::u16string(1, u"ab"[pick(2)]) + u")";
     }
-    std::u16string text = u"(?" + condition + sequence(depth - 1);
-    if (chance(70)) text += u"|" + sequence(depth - 1);
+    std::u16string text = join({u"(?", condition, sequence(depth - 1)});
+    if (chance(70)) text += join({u"|", sequence(depth - 1)});
     return text + u")";
   }
 

@@ -12,7 +12,8 @@
 //       walk      a bare opendir/readdir walk of the same tree.
 // Prints tiles per second (files per second for (c)), the medians over the
 // rounds with their spread, and the ratios (a)/(b) and (c)/(walk) of the
-// medians. The first round also checks that the job's map file holds exactly
+// medians. Every run starts after a sync, so that none pays for the writeback
+// of the one before. The first round also checks that the job's map file holds exactly
 // the rows of the limit loop's (same keys, same bytes).
 //
 // Peak memory: the job runs once more in a child process on the full trees
@@ -102,6 +103,7 @@ JobRun RunJob(const std::string& source, int layout, const std::string& mapPath)
   platform::StderrMessageBox boxes("convert_bench: ");
   SQLite::Database db(&boxes);
   store::CreateMapFileNative(db, mapPath);
+  ::sync();  // the previous run's dirty pages are not written back on this run's time
   TimingChannel channel;
   convert::ConversionJob job;
   job.layout = layout;
@@ -127,6 +129,7 @@ JobRun RunLimit(const std::string& source, int layout, const std::string& mapPat
   platform::StderrMessageBox boxes("convert_bench: ");
   SQLite::Database db(&boxes);
   store::CreateMapFileNative(db, mapPath);
+  ::sync();
   const Timer timer;
   JobRun run;
   run.tiles = bench::LimitLoop(

@@ -9,7 +9,9 @@
 //
 // Invariants of an outcome produced by run():
 //  1. `error` is non-empty exactly when the pattern did not compile or the
-//     match threw; `matched` is then false and `groups` empty.
+//     match threw; `matched` is then false and `groups` empty. A search
+//     stopped for nesting too deep gives "too deep: ...", any other
+//     exception but bad_regexpr "unexpected exception: ...".
 //  2. When `matched`, `groups` holds one entry per capture entry of the
 //     results, in order; an unmatched entry is std::nullopt.
 //  3. Broken results (a capture outside the subject, first after second, the
@@ -133,6 +135,12 @@ inline outcome run(const std::u16string& pattern, int flags, int mode,
   } catch (const regex::bad_regexpr& e) {
     out = outcome{};
     out.error = e.what();
+  } catch (const regex::match_depth_error& e) {
+    // A search that would nest without bound (a recursion that re-enters
+    // itself through a look-behind) stops with this error; every strategy
+    // must report it alike.
+    out = outcome{};
+    out.error = std::string("too deep: ") + e.what();
   } catch (const std::exception& e) {
     out = outcome{};
     out.error = std::string("unexpected exception: ") + e.what();

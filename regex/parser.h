@@ -14,6 +14,8 @@
 // Thread-safety: one parser works on one pattern under construction.
 #pragma once
 
+#include <cstdint>
+
 #include <algorithm>
 #include <vector>
 
@@ -462,17 +464,21 @@ class pattern_parser {
   // Reads a decimal number of at most `maximum`: digits are taken while the
   // value is below the maximum; a value that ends above it gives back its
   // last digit. No digits: 0, cursor unchanged.
+  // The value is accumulated in 64 bits: while it is below a 32-bit
+  // maximum, one more digit cannot overflow it, so a count written with
+  // more digits than fit gives its last digit back instead of wrapping
+  // around to a small number.
   static unsigned parse_count(cursor& c, cursor end, unsigned maximum) {
-    unsigned value = 0;
+    std::uint64_t value = 0;
     while (c != end && *c >= u'0' && *c <= u'9' && value < maximum) {
-      value = value * 10 + static_cast<unsigned>(*c - u'0');
+      value = value * 10 + static_cast<std::uint64_t>(*c - u'0');
       ++c;
     }
     if (value > maximum) {
       --c;
-      return value / 10;
+      return static_cast<unsigned>(value / 10);
     }
-    return value;
+    return static_cast<unsigned>(value);
   }
 
  private:

@@ -18,9 +18,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <random>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace differential {
+
+// Joins pieces into one string by appending them. (GCC 12 reports a false
+// -Wrestrict overlap for `literal + std::u16string&&`, so the generator never
+// uses that form.)
+inline std::u16string join(std::initializer_list<std::u16string_view> parts) {
+  std::u16string text;
+  for (std::u16string_view part : parts) text += part;
+  return text;
+}
 
 class pattern_generator {
  public:
@@ -31,6 +42,7 @@ class pattern_generator {
   std::u16string pattern(int depth) {
     groups_opened_ = 0;
     groups_closed_ = 0;
+    top_depth_ = depth;
     return alternation(depth);
   }
 
@@ -50,7 +62,7 @@ class pattern_generator {
  private:
   std::u16string alternation(int depth) {
     std::u16string text = sequence(depth);
-    while (chance(25)) text += u"|" + sequence(depth);
+    while (chance(25)) text += join({u"|", sequence(depth)});
     return text;
   }
 
@@ -79,7 +91,7 @@ class pattern_generator {
   std::u16string group_body(int depth) {
     if (!consuming_group_) return alternation(depth - 1);
     consuming_group_ = false;
-    return std::u16string(1, u"abc"[pick(3)]) + u"(?:" + alternation(depth - 1) + u")";
+    return join({std::u16string(1, u"abc"[pick(3)]), u"(?:", alternation(depth - 1), u")"});
   }
 
   std::u16string quantifier() {
@@ -113,23 +125,26 @@ class pattern_generator {
       case 1:
         return capturing_group(depth);
       case 2:
-        return u"(?:" + group_body(depth) + u")";
+        return join({u"(?:", group_body(depth), u")"});
       case 3:
-        return u"(?>" + group_body(depth) + u")";
+        return join({u"(?>", group_body(depth), u")"});
       case 4:
         quantifiable = false;
         return (chance(50) ? u"(?=" : u"(?!") + alternation(depth - 1) + u")";
       case 5:
         quantifiable = false;
-        if (chance(50)) return u"(?<=" + look_behind_body(depth, false) + u")";
-        return u"(?<!" + look_behind_body(depth, true) + u")";
+        if (chance(50)) return join({u"(?<=", look_behind_body(depth, false), u")"});
+        return join({u"(?<!", look_behind_body(depth, true), u")"});
       case 6:
         return conditional(depth);
       case 7:
-        // No (?R): a recursion inside a repeated group shares that group's
-        // loop state with the nested match and can repeat without end
-        // (acceptance row REC-5), which would stall the whole run. Recursion
-        // is covered by the acceptance rows REC-*.
+        // Recursion only outside groups: inside a repeated group every pass
+        // may recurse, and the backtracking grows exponentially with the
+        // subject (a recursion is a complete nested search).
+        if (depth == top_depth_ && chance(40)) {
+          quantifiable = false;
+          return u"(?R)";
+        }
         return capturing_group(depth);
       default:
         return (chance(50) ? u"(?i:" : u"(?s-i:") + alternation(depth - 1) + u")";
@@ -138,7 +153,7 @@ class pattern_generator {
 
   std::u16string capturing_group(int depth) {
     ++groups_opened_;
-    std::u16string text = u"(" + group_body(depth) + u")";
+    std::u16string text = join({u"(", group_body(depth), u")"});
     ++groups_closed_;
     return text;
   }
@@ -158,19 +173,19 @@ class pattern_generator {
     const int available = std::min(9, restricted_ ? groups_closed_ : groups_opened_);
     if (available == 0) return std::u16string(1, u"abc"[pick(3)]);
     if (restricted_) quantifiable = false;
-    return u"\\" + std::u16string(1, static_cast<char16_t>(u'1' + pick(available)));
+    return join({u"\\", std::u16string(1, static_cast<char16_t>(u'1' + pick(available)))});
   }
 
   std::u16string conditional(int depth) {
     std::u16string condition;
     if (groups_opened_ > 0 && chance(60)) {
       const int group = 1 + pick(std::min(9, groups_opened_));
-      condition = u"(" + std::u16string(1, static_cast<char16_t>(u'0' + group)) + u")";
+      condition = join({u"(", std::u16string(1, static_cast<char16_t>(u'0' + group)), u")"});
     } else {
       condition = (chance(50) ? u"(?=" : u"(?<!") + std::u16string(1, u"ab"[pick(2)]) + u")";
     }
-    std::u16string text = u"(?" + condition + sequence(depth - 1);
-    if (chance(70)) text += u"|" + sequence(depth - 1);
+    std::u16string text = join({u"(?", condition, sequence(depth - 1)});
+    if (chance(70)) text += join({u"|", sequence(depth - 1)});
     return text + u")";
   }
 
@@ -179,6 +194,7 @@ class pattern_generator {
   int groups_opened_ = 0;  // capturing groups whose "(" has been generated
   int groups_closed_ = 0;  // capturing groups whose ")" has been generated
   bool consuming_group_ = false;  // the next group's body must consume (restricted)
+  int top_depth_ = 0;             // nesting depth of the pattern's top level
 };
 
 // Printable form of UTF-16 text for failure messages.

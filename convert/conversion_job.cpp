@@ -37,6 +37,7 @@ struct WalkState {
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
   int depth = 0;                           // 0 while the source folder itself is walked
   long long pendingTiles = 0;              // tiles stored in the open transaction
+  std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
 };
 
 void ConversionStats::Reset() {
@@ -76,7 +77,15 @@ void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
   database.inTransaction = 1;
+  if (job.walkState != nullptr) job.walkState->batchBegun = std::chrono::steady_clock::now();
   database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
+}
+
+// True when a folder end should commit the open batch (see the batch rule in
+// the header).
+bool BatchDue(const ConversionJob& job, const WalkState& state) {
+  if (state.pendingTiles >= job.commitBatch) return true;
+  return state.pendingTiles > 0 && std::chrono::steady_clock::now() - state.batchBegun >= job.commitInterval;
 }
 
 // The database error path: roll back the open batch, show one message, stop.
@@ -254,7 +263,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
     Post(*this, NotifyCounted);
     return;
   }
-  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) {
+  if (state.depth == 0 || BatchDue(*this, state)) {
     if (!CommitOpenTransaction(*this)) return;  // the failed commit stopped the job
   }
   Post(*this, NotifyConverted);

@@ -391,4 +391,39 @@ TEST(ConformanceRepetition, Guards) {
   });
 }
 
+// CONF-11: repeated matching: after an empty match the next search starts at
+// the same position but may not end there empty, so it backtracks into a
+// longer choice or moves on.
+TEST(ConformanceSearch, RepeatedMatching) {
+  check({
+      {"CONF-11a", u"a*?", kAll | kWhole, u"aa", "0-0 0-1 1-1 1-2 2-2"},
+      {"CONF-11b", u"(?:a|)", kAll | kWhole, u"aa", "0-1 1-2 2-2"},
+      {"CONF-11c", u"\\b|a", kAll | kWhole, u"ab", "0-0 0-1 2-2"},
+      {"CONF-11d", u"a??", kAll | kWhole, u"ab", "0-0 0-1 1-1 2-2"},
+      {"CONF-11e", u"(a)?", kAll | kGroups, u"ab", "0-1 0-1 1-1 - 2-2 -"},
+      {"CONF-11f", u"(a)?", kAll, u"ab", "2-2 -"},
+      {"CONF-11g", u"$", kAll | kWhole | kMulti, u"a\nb\n", "1-1 3-3 4-4"},
+      {"CONF-11h", u"$", kAll | kWhole, u"a\nb\n", "3-3 4-4"},
+      {"CONF-11i", u"^", kAll | kWhole | kMulti, u"a\nb\n", "0-0 2-2 4-4"},
+  });
+}
+
+// CONF-12: extended mode and comments: a `#` comment hides a `)`, (?#...)
+// ends at the first `)`, (?-x) and (?x) switch in the middle of a group, and
+// a number in a condition is read without skipping white space.
+TEST(ConformanceGrammar, ExtendedComments) {
+  check({
+      {"CONF-12a", u"(a#)\n)b", kExt, u"ab", "0-2 0-1"},
+      {"CONF-12b", u"a{2}#c\n?", kExt, u"aaa", "0-2"},
+      {"CONF-12c", u"a#\n#\n*", kExt, u"aaa", "0-3"},
+      {"CONF-12d", u"x(?-x) (?x) y", kExt, u"x y", "0-3"},
+      {"CONF-12e", u"a(?-x) b|c", kExt, u"a b", "0-3"},
+      {"CONF-12f", u"[a #]", kExt, u"#", "0-1"},
+      {"CONF-12g", u"(?# a ) b)c", kExt, u"bc", "error:mismatched parenthesis"},
+      {"CONF-12h", u"(?( 1)a)", kExt, u"a", "error:bad extension sequence"},
+      {"CONF-12i", u"(?(01)a|b)(x)", 0, u"bx", "0-2 1-2"},
+      {"CONF-12j", u"\\Qa #b\\E", kExt, u"a #b", "0-4"},
+  });
+}
+
 }  // namespace

@@ -24,11 +24,14 @@ void charset::finish_lists() {
 
   // Characters 0-255 are answered by the bitmap alone: every test that the
   // wide path makes (classes, negated classes, merged sets) is made here once.
+  // The class mask follows the narrow classification for them, but a negated
+  // class is always tested with the wide one, so [[:^alpha:]] leaves out a
+  // Latin-1 letter such as U+00E9 while [^[:alpha:]] takes it.
   for (unsigned c = 0; c < 256; ++c) {
     const auto ch = static_cast<unsigned char>(c);
     if (bit(ch)) continue;
     bool hit = is_ctype(ch, class_mask_);
-    for (std::size_t i = 0; !hit && i < negated_count_; ++i) hit = !is_ctype(ch, negated_classes_[i]);
+    for (std::size_t i = 0; !hit && i < negated_count_; ++i) hit = !is_wide_ctype(ch, negated_classes_[i]);
     for (std::size_t i = 0; !hit && i < merged_count_; ++i) hit = merged_[i]->in(ch);
     if (hit) set_bit(ch);
   }

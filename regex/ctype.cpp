@@ -112,6 +112,11 @@ bool is_ctype(char16_t c, ctype_mask m) {
   return cl.wide(c, m);
 }
 
+bool is_wide_ctype(char16_t c, ctype_mask m) {
+  if (m == 0) return false;
+  return classifier::get().wide(c, m);
+}
+
 char16_t to_upper(char16_t c) { return classifier::get().upper(c); }
 char16_t to_lower(char16_t c) { return classifier::get().lower(c); }
 

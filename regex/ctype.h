@@ -6,7 +6,9 @@
 //   - characters 0-255 follow the narrow classification of the "C" locale, so
 //     128-255 belong to no class at all;
 //   - characters above 255 follow the wide classification of a fixed C.UTF-8
-//     locale object.
+//     locale object;
+//   - is_wide_ctype() applies that wide classification to every character
+//     (the negated classes of a bracket expression test 0-255 that way).
 // The locale objects are created once, on first use.
 //
 // Thread-safety: every function may be called from any thread at any time;
@@ -42,6 +44,11 @@ inline constexpr ctype_mask ct_alnum = 0x0800;   // letters and digits
 // True when c belongs to at least one of the classes in m: the narrow "C"
 // classification for c <= 255, the wide C.UTF-8 classification above.
 bool is_ctype(char16_t c, ctype_mask m);
+
+// True when c belongs to at least one of the classes in m by the wide C.UTF-8
+// classification, for every c (so 128-255 may belong to classes here). Sets
+// use it for their negated classes, which test every character this way.
+bool is_wide_ctype(char16_t c, ctype_mask m);
 
 // Wide case mapping in the fixed C.UTF-8 locale, for every c. A mapping that
 // would leave the 16-bit range returns c unchanged.

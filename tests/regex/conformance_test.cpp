@@ -426,4 +426,22 @@ TEST(ConformanceGrammar, ExtendedComments) {
   });
 }
 
+// CONF-13: a negated POSIX class inside brackets tests every character with
+// the wide classification, while a plain class decides 0-255 by the narrow
+// "C" one: U+00E9 is a letter to [[:^alpha:]] but not to [[:alpha:]].
+TEST(ConformanceSets, NegatedClassesAndLatin1) {
+  check({
+      {"CONF-13a", u"[[:^alpha:]]", 0, u"\u00e9", "nomatch"},
+      {"CONF-13b", u"[^[:alpha:]]", 0, u"\u00e9", "0-1"},
+      {"CONF-13c", u"[[:alpha:]]", 0, u"\u00e9", "nomatch"},
+      {"CONF-13d", u"[[:^alpha:]]", 0, u"\u00e9" u"1", "1-2"},
+      {"CONF-13e", u"[[:^print:]]", 0, u"\u00e9", "nomatch"},
+      {"CONF-13f", u"[[:^digit:]]", 0, u"\u00e9", "0-1"},
+      {"CONF-13g", u"[[:^alpha:]]", kNocase, u"\u00c9", "nomatch"},
+      {"CONF-13h", u"[^[:^alpha:]]", 0, u"\u00e9", "0-1"},
+      {"CONF-13i", u"[[:^alpha:]]", 0, u"a\u0150-", "2-3"},
+      {"CONF-13j", u"\\W", 0, u"\u00e9", "0-1"},
+  });
+}
+
 }  // namespace

@@ -32,9 +32,12 @@ struct WalkState {
   std::unique_ptr<TileMatcher> matcher;    // converting pass: the layout's pattern; null stores nothing
   std::unique_ptr<TileInserter> inserter;  // converting pass: the reused insert statement
   std::vector<unsigned char> buffer;       // the file being stored; its capacity is reused
+  std::string filePath;                    // the full path of the file being stored; its capacity is reused
+  std::uint64_t longestValue = 0;          // converting pass: SQLite's limit on a value's bytes
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
   int depth = 0;                           // 0 while the source folder itself is walked
   long long pendingTiles = 0;              // tiles stored in the open transaction
+  std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
 };
 
 void ConversionStats::Reset() {
@@ -74,7 +77,15 @@ void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
   database.inTransaction = 1;
+  if (job.walkState != nullptr) job.walkState->batchBegun = std::chrono::steady_clock::now();
   database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
+}
+
+// True when a folder end should commit the open batch (see the batch rule in
+// the header).
+bool BatchDue(const ConversionJob& job, const WalkState& state) {
+  if (state.pendingTiles >= job.commitBatch) return true;
+  return state.pendingTiles > 0 && std::chrono::steady_clock::now() - state.batchBegun >= job.commitInterval;
 }
 
 // The database error path: roll back the open batch, show one message, stop.
@@ -123,7 +134,10 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  const std::string fullPath = JoinPath(folderPath, entry.name);
+  std::string& fullPath = state.filePath;
+  fullPath.assign(folderPath);
+  if (fullPath.empty() || fullPath.back() != '/') fullPath.push_back('/');
+  fullPath += entry.name;  // JoinPath(folderPath, entry.name), without a new string per file
   const std::u16string relative = RelativePath(fullPath, job.sourceFolder);
   if (!state.matcher->Matches(relative)) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
@@ -139,10 +153,8 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   // Only regular files are opened: a FIFO or device named like a tile would
   // block or never end. A file larger than the longest value SQLite stores
   // could never be inserted, so it is not read into memory at all.
-  const int longestValue = sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1);
   if (entry.kind != platform::EntryKind::Regular ||
-      platform::ReadWholeFile(fullPath, &state.buffer, static_cast<std::uint64_t>(longestValue)) !=
-          platform::ReadStatus::Ok) {
+      platform::ReadWholeFile(fullPath, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
     stats.unreadable.fetch_add(1, std::memory_order_relaxed);
     return;
   }
@@ -192,6 +204,9 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
         return;
       }
       state.inserter = std::make_unique<TileInserter>(*job.database);
+      state.longestValue = job.database->handle != nullptr
+                               ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
+                               : UINT64_MAX;
     }
   }
   job.walkState = &state;
@@ -248,7 +263,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
     Post(*this, NotifyCounted);
     return;
   }
-  if (state.depth == 0 || state.pendingTiles >= kCommitBatch) {
+  if (state.depth == 0 || BatchDue(*this, state)) {
     if (!CommitOpenTransaction(*this)) return;  // the failed commit stopped the job
   }
   Post(*this, NotifyConverted);

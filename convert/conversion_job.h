@@ -15,8 +15,9 @@
 // ... "COMMIT;" through SQLite::Database::exec, tracked in inTransaction). A
 // folder's walk begins one when none is open, and a file met while none is
 // open begins one. At a folder's normal end "COMMIT;" runs only when the open
-// transaction holds at least kCommitBatch stored tiles, or when the walk of the
-// source folder itself ends. A stop commits what is open; a database error
+// transaction holds at least commitBatch stored tiles, or has been open for
+// commitInterval and holds at least one, or when the walk of the source folder
+// itself ends. A stop commits what is open; a database error
 // rolls the open transaction back, shows one message and stops the job.
 //
 // Thread-safety: the caller fills layout, sourceFolder, database,
@@ -37,6 +38,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <string>
 
 namespace SQLite {
@@ -60,9 +62,13 @@ enum Pass : int {
   ConvertingPass = 2,
 };
 
-// A folder end commits the open transaction once it holds this many stored
-// tiles; smaller batches wait for a later folder end.
-inline constexpr long long kCommitBatch = 1000;
+// The defaults of ConversionJob::commitBatch and commitInterval. Every commit
+// waits for the disk to confirm the write, which takes tens of milliseconds on
+// a virtual disk whatever the batch holds. A batch is therefore bounded by
+// time: commits cost a small, fixed share of the job on a fast or a slow
+// machine, and a killed job loses at most about kCommitInterval of work.
+inline constexpr long long kCommitBatch = 50000;
+inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
@@ -92,6 +98,8 @@ struct ConversionJob {
   platform::NotificationChannel* notifications = nullptr;  // not owned; receives (code, fileCount)
   platform::MessageBoxService* messageBoxes = nullptr;     // not owned; database errors met by the worker
   ConversionStats stats;                                   // for the command line's progress and summary
+  long long commitBatch = kCommitBatch;                    // a folder end commits a transaction holding this many stored tiles
+  std::chrono::steady_clock::duration commitInterval = kCommitInterval;  // ... or open this long with a tile stored
 
   // Walks one folder and, recursively, all folders below it with the given
   // pass. Called on the source folder by RunConversion; a call made while no

@@ -17,10 +17,12 @@ TileInserter::Outcome TileInserter::Insert(const TileKey& key, const std::vector
   sqlite3_bind_int(statement, 1, key.x);
   sqlite3_bind_int(statement, 2, key.y);
   sqlite3_bind_int(statement, 3, key.z);
+  // The text and the image are bound without a copy (SQLITE_STATIC): both
+  // stay unchanged until the step below has run and the bindings are
+  // cleared, before this function returns.
   if (key.sourceIsText) {
     sourceUtf8_ = platform::Utf16ToUtf8(key.source);
-    sqlite3_bind_text(statement, 4, sourceUtf8_.data(), static_cast<int>(sourceUtf8_.size()),
-                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(statement, 4, sourceUtf8_.data(), static_cast<int>(sourceUtf8_.size()), SQLITE_STATIC);
   } else {
     sqlite3_bind_int(statement, 4, 0);
   }
@@ -28,7 +30,7 @@ TileInserter::Outcome TileInserter::Insert(const TileKey& key, const std::vector
   // image NULL, so such a tile is not stored at all.
   const int bound = image.empty()
                         ? sqlite3_bind_zeroblob(statement, 5, 0)
-                        : sqlite3_bind_blob64(statement, 5, image.data(), image.size(), SQLITE_TRANSIENT);
+                        : sqlite3_bind_blob64(statement, 5, image.data(), image.size(), SQLITE_STATIC);
   if (bound != SQLITE_OK) {
     sqlite3_clear_bindings(statement);
     return Outcome::TooBig;

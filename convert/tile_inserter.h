@@ -9,7 +9,8 @@
 //
 // Invariants:
 //  1. Between Insert() calls the statement is reset and holds no bindings,
-//     so it never keeps a write open across a COMMIT or ROLLBACK.
+//     so it never keeps a write open across a COMMIT or ROLLBACK, and the
+//     caller's image is bound without a copy: no binding outlives the call.
 //  2. The image is bound as a blob; an empty image as a zero-length blob,
 //     never NULL.
 #pragma once

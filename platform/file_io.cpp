@@ -56,43 +56,43 @@ ssize_t ReadSome(int fd, unsigned char* data, std::size_t size) {
 
 ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer, std::uint64_t maxSize) {
   assert(buffer != nullptr);
-  buffer->clear();
-  if (path.empty()) return ReadStatus::CannotOpen;
+  // The buffer is emptied only on failure: resizing it straight from the last
+  // file's size to this one's writes zeros only where it grows, where a
+  // clear() first would zero every byte of every file before reading it.
+  const auto fail = [buffer](ReadStatus status) {
+    buffer->clear();
+    return status;
+  };
+  if (path.empty()) return fail(ReadStatus::CannotOpen);
   // O_NONBLOCK: opening a FIFO must not wait for a writer; the descriptor is
   // refused below before anything is read from it.
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) {
     // A folder may fail to open with EISDIR on some systems: still not regular.
-    return errno == EISDIR ? ReadStatus::NotRegular : ReadStatus::CannotOpen;
+    return fail(errno == EISDIR ? ReadStatus::NotRegular : ReadStatus::CannotOpen);
   }
   struct stat st;
-  if (fstat(fd.get(), &st) != 0) return ReadStatus::ReadFailed;
-  if (!S_ISREG(st.st_mode)) return ReadStatus::NotRegular;
+  if (fstat(fd.get(), &st) != 0) return fail(ReadStatus::ReadFailed);
+  if (!S_ISREG(st.st_mode)) return fail(ReadStatus::NotRegular);
 
   const auto size = static_cast<std::uint64_t>(st.st_size);
-  if (size > maxSize) return ReadStatus::TooLarge;
+  if (size > maxSize) return fail(ReadStatus::TooLarge);
   try {
     buffer->resize(static_cast<std::size_t>(size));
   } catch (const std::bad_alloc&) {
-    return ReadStatus::ReadFailed;
+    return fail(ReadStatus::ReadFailed);
   } catch (const std::length_error&) {
-    return ReadStatus::ReadFailed;
+    return fail(ReadStatus::ReadFailed);
   }
   std::size_t done = 0;
   while (done < buffer->size()) {
     ssize_t n = ReadSome(fd.get(), buffer->data() + done, buffer->size() - done);
-    if (n <= 0) {  // error, or the file became shorter than its size
-      buffer->clear();
-      return ReadStatus::ReadFailed;
-    }
+    if (n <= 0) return fail(ReadStatus::ReadFailed);  // error, or the file became shorter than its size
     done += static_cast<std::size_t>(n);
   }
   // One more byte read tells whether the file grew after fstat.
   unsigned char extra;
-  if (ReadSome(fd.get(), &extra, 1) != 0) {
-    buffer->clear();
-    return ReadStatus::ReadFailed;
-  }
+  if (ReadSome(fd.get(), &extra, 1) != 0) return fail(ReadStatus::ReadFailed);
   return ReadStatus::Ok;
 }
 

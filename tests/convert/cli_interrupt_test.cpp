@@ -23,15 +23,17 @@ TEST(CvmapConvertTest, InterruptKeepsWhatWasStored) {
   TempTree source;
   const int tiles = 8000;
   for (int i = 0; i < tiles; ++i) {
-    source.File("16/" + std::to_string(100 + i / 100) + "/" + std::to_string(100 + i % 100) + ".png", "t");
+    source.File("16/" + std::to_string(100 + i / 100) + "/" + std::to_string(100 + i % 100) + ".png",
+                std::string(2048, 't'));
   }
   TempTree maps;
   const std::string map = maps.Path("m.cvmap");
   TempTree scratch;
   const pid_t pid = Start(scratch, {"convert", source.Root(), map, "--layout", "osm"});
   ASSERT_GT(pid, 0);
-  // The map file grows past its empty schema (four pages) with the first
-  // commit of the converting pass; the job is well under way then.
+  // The map file grows past its empty schema (four pages) once the converting
+  // pass has stored more than SQLite's page cache holds (about 2 MB, a
+  // thousand of these tiles) or has committed; the job is well under way then.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   struct stat status {};
   while ((::stat(map.c_str(), &status) != 0 || status.st_size <= 4 * 4096) &&

@@ -34,7 +34,7 @@ long long Count(const std::vector<std::string>& sql, const std::string& prefix) 
 // a transaction, every COMMIT is at a folder end (a folder notice or the end
 // of the job follows at once), no folder end with a full batch pending
 // goes by without a commit, and nothing is left open.
-void ExpectTransactionDiscipline(const convert_test::EventLog& log) {
+void ExpectTransactionDiscipline(const convert_test::EventLog& log, long long commitBatch = kCommitBatch) {
   bool open = false;
   long long pending = 0;
   for (std::size_t i = 0; i < log.size(); ++i) {
@@ -55,7 +55,7 @@ void ExpectTransactionDiscipline(const convert_test::EventLog& log) {
       EXPECT_TRUE(open) << "INSERT outside a transaction at event " << i;
       ++pending;
     } else if (line.rfind("N2:", 0) == 0) {
-      EXPECT_LT(pending, kCommitBatch) << "a full batch passed a folder end uncommitted, event " << i;
+      EXPECT_LT(pending, commitBatch) << "a full batch passed a folder end uncommitted, event " << i;
     }
   }
   EXPECT_FALSE(open) << "a transaction was left open";
@@ -322,14 +322,47 @@ TEST(ConversionJobTest, CommitsInBatchesAtFolderEnds) {
     for (int y = 10; y < 90; ++y, ++files) source.File("16/" + std::to_string(x) + "/" + std::to_string(y) + ".png");
   }
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.job.commitBatch = 1000;
+  rig.job.commitInterval = std::chrono::hours(1);  // only the tile count decides
   rig.Run();
   EXPECT_EQ(rig.job.stats.tilesStored.load(), files);
   EXPECT_EQ(ReadRows(rig.mapPath).size(), static_cast<std::size_t>(files));
-  ExpectTransactionDiscipline(rig.log);
+  ExpectTransactionDiscipline(rig.log, rig.job.commitBatch);
   const std::vector<std::string> sql = rig.Sql();
   EXPECT_EQ(Count(sql, "INSERT"), files);
   // 2400 tiles in folders of 80: a commit after 1040, after 2080, and at the end.
   EXPECT_EQ(Count(sql, "COMMIT;"), 3);
+}
+
+// JOB-10b: a batch that has been open long enough is committed at the next
+// folder end that follows a stored tile, however few tiles it holds; folder
+// ends with nothing stored since the last commit commit nothing.
+TEST(ConversionJobTest, CommitsBatchesThatHaveBeenOpenLongEnough) {
+  TempTree source;
+  for (int x = 10; x < 14; ++x) {
+    for (int y = 10; y < 13; ++y) source.File("16/" + std::to_string(x) + "/" + std::to_string(y) + ".png");
+  }
+  source.File("16/20/notes.txt");  // a folder without a tile
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.job.commitInterval = std::chrono::steady_clock::duration::zero();
+  rig.Run();
+  ExpectTransactionDiscipline(rig.log);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), 12u);
+  // One commit per column folder that stored tiles (4); the tile-less folder,
+  // the zoom folder and the source folder find nothing pending, but the
+  // source folder's end still closes the transaction its walk began.
+  const std::vector<std::string> sql = rig.Sql();
+  EXPECT_EQ(Count(sql, "COMMIT;"), Count(sql, "BEGIN TRANSACTION;"));
+  EXPECT_GE(Count(sql, "COMMIT;"), 4);
+  EXPECT_LE(Count(sql, "COMMIT;"), 5);
+  long long insertsSinceCommit = 0;
+  for (const std::string& line : rig.log) {
+    if (line.rfind("SQL:INSERT", 0) == 0) ++insertsSinceCommit;
+    if (line == "SQL:COMMIT;") insertsSinceCommit = 0;
+    if (line.rfind("N2:", 0) == 0) {
+      EXPECT_EQ(insertsSinceCommit, 0) << "a batch passed a folder end uncommitted";
+    }
+  }
 }
 
 // JOB-11: a relative source folder whose name recurs deeper in the tree.

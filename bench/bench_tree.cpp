@@ -1,0 +1,184 @@
+#include "bench/bench_tree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cassert>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <vector>
+
+namespace bench {
+namespace {
+
+constexpr std::size_t kMinTileBytes = 2 * 1024;
+constexpr std::size_t kMaxTileBytes = 30 * 1024;
+constexpr int kMinRowsPerColumn = 20;
+constexpr int kMaxRowsPerColumn = 60;
+constexpr const char* kMarkerName = "complete";  // written last: "tiles bytes folders"
+
+// Writes tiles of random bytes and the folders they need, counting both.
+class TileWriter {
+ public:
+  explicit TileWriter(std::uint64_t seed) : random_(seed), pool_(kMaxTileBytes * 4) {
+    for (char& c : pool_) c = static_cast<char>(random_());
+  }
+
+  // Creates folder (and its parents) when missing. False on failure.
+  bool MakeFolders(const std::string& folder) {
+    std::error_code code;
+    if (std::filesystem::is_directory(folder, code)) return true;
+    const std::size_t slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash))) return false;
+    if (::mkdir(folder.c_str(), 0755) == 0) {
+      ++folders_;
+      return true;
+    }
+    return errno == EEXIST;
+  }
+
+  // Writes one tile of a random size; false (with *error) on failure.
+  bool Write(const std::string& folder, const std::string& name, std::string* error) {
+    if (folder != lastFolder_) {
+      if (!MakeFolders(folder)) {
+        *error = "cannot create " + folder + ": " + std::strerror(errno);
+        return false;
+      }
+      lastFolder_ = folder;
+    }
+    const std::string path = folder + "/" + name;
+    const std::size_t size = std::uniform_int_distribution<std::size_t>(kMinTileBytes, kMaxTileBytes)(random_);
+    const std::size_t offset = std::uniform_int_distribution<std::size_t>(0, pool_.size() - kMaxTileBytes)(random_);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      *error = "cannot create " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    const ssize_t written = ::write(fd, pool_.data() + offset, size);
+    const bool closed = ::close(fd) == 0;
+    if (written != static_cast<ssize_t>(size) || !closed) {
+      *error = "cannot write " + path;
+      return false;
+    }
+    bytes_ += static_cast<long long>(size);
+    return true;
+  }
+
+  std::mt19937_64& Random() { return random_; }
+  long long Bytes() const { return bytes_; }
+  long long Folders() const { return folders_; }
+
+ private:
+  std::mt19937_64 random_;   // the one source of randomness (fixed seed)
+  std::vector<char> pool_;   // random bytes that tile bodies are cut from
+  std::string lastFolder_;   // the folder known to exist already
+  long long bytes_ = 0;      // tile bytes written
+  long long folders_ = 0;    // folders created
+};
+
+// Splits `total` over `levels` zoom levels, each level twice the one above.
+std::vector<int> TilesPerZoom(int total, int levels) {
+  std::vector<int> counts(static_cast<std::size_t>(levels));
+  const double weightSum = std::ldexp(1.0, levels) - 1;
+  int given = 0;
+  for (int i = 0; i < levels - 1; ++i) {
+    counts[static_cast<std::size_t>(i)] = static_cast<int>(total * std::ldexp(1.0, i) / weightSum);
+    given += counts[static_cast<std::size_t>(i)];
+  }
+  counts.back() = total - given;
+  return counts;
+}
+
+// GeoKuk: coordinates in 2^28 units, a tile of zoom z spans 2^(28-z). Each
+// zoom level covers a square block around the same origin.
+bool WriteGeoKuk(TileWriter& writer, const std::string& root, int tiles, std::string* error) {
+  constexpr int kFirstZoom = 12;
+  constexpr unsigned kOriginX = 0x7900000u;
+  constexpr unsigned kOriginY = 0x8200000u;
+  const std::vector<int> counts = TilesPerZoom(tiles, 5);
+  for (int level = 0; level < 5; ++level) {
+    const int zoom = kFirstZoom + level;
+    const unsigned step = 1u << (28 - zoom);
+    const int count = counts[static_cast<std::size_t>(level)];
+    const int side = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count)))));
+    for (int i = 0; i < count; ++i) {
+      const unsigned x = kOriginX + static_cast<unsigned>(i % side) * step;
+      const unsigned y = kOriginY + static_cast<unsigned>(i / side) * step;
+      char folder[32];
+      char name[80];
+      std::snprintf(folder, sizeof folder, "/%02x/%02x/%02x/%02x", x >> 20, y >> 20, (x >> 12) & 0xffu,
+                    (y >> 12) & 0xffu);
+      std::snprintf(name, sizeof name, "%s_%d_%07x_%07x.kachle", i % 8 == 7 ? "letecka" : "turist", zoom, x, y);
+      if (!writer.Write(root + folder, name, error)) return false;
+    }
+  }
+  return true;
+}
+
+// OSM Tracker Storage: per zoom level, consecutive columns of 20-60 rows.
+bool WriteOsm(TileWriter& writer, const std::string& root, int tiles, std::string* error) {
+  constexpr int kFirstZoom = 12;
+  const std::vector<int> counts = TilesPerZoom(tiles, 6);
+  std::uniform_int_distribution<int> rowsPerColumn(kMinRowsPerColumn, kMaxRowsPerColumn);
+  for (int level = 0; level < 6; ++level) {
+    const int zoom = kFirstZoom + level;
+    int left = counts[static_cast<std::size_t>(level)];
+    int column = 2200 << level;
+    const int firstRow = 1380 << level;
+    while (left > 0) {
+      const int rows = std::min(left, rowsPerColumn(writer.Random()));
+      const std::string folder = root + "/" + std::to_string(zoom) + "/" + std::to_string(column);
+      for (int r = 0; r < rows; ++r) {
+        if (!writer.Write(folder, std::to_string(firstRow + r) + ".png", error)) return false;
+      }
+      left -= rows;
+      ++column;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error) {
+  assert(tilesPerLayout > 0 && tree != nullptr && error != nullptr);
+  const std::string base = root + "/tiles-" + std::to_string(tilesPerLayout);
+  tree->geoKuk = base + "/geokuk";
+  tree->osm = base + "/osm";
+  tree->tilesPerLayout = tilesPerLayout;
+
+  const std::string marker = base + "/" + kMarkerName;
+  if (std::ifstream in(marker); in && in >> tree->tilesPerLayout >> tree->bytes >> tree->folders) {
+    tree->reused = true;
+    return true;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(base, ignored);
+  TileWriter writer(20240607);
+  if (!writer.MakeFolders(base) || !writer.MakeFolders(tree->geoKuk) || !writer.MakeFolders(tree->osm)) {
+    *error = "cannot create " + base + ": " + std::strerror(errno);
+    return false;
+  }
+  const long long rootFolders = writer.Folders();
+  if (!WriteGeoKuk(writer, tree->geoKuk, tilesPerLayout, error) || !WriteOsm(writer, tree->osm, tilesPerLayout, error)) {
+    return false;
+  }
+  tree->bytes = writer.Bytes();
+  tree->folders = writer.Folders() - rootFolders;
+  tree->reused = false;
+  std::ofstream out(marker);
+  out << tree->tilesPerLayout << ' ' << tree->bytes << ' ' << tree->folders << '\n';
+  if (!out.flush()) {
+    *error = "cannot write " + marker;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace bench

@@ -1,0 +1,40 @@
+// BenchTree: generated source trees of realistic tiles for the conversion
+// benchmark, kept on disk between runs.
+//
+// Two trees of `tilesPerLayout` tiles each are written below
+// root/tiles-<N>/:
+//   geokuk/  GeoKuk cache: aa/bb/cc/dd/<source>_<zoom>_<x hex>_<y hex>.kachle,
+//            the four folder levels from the hex digits of x and y, so that
+//            most leaf folders hold a single tile (as in real caches);
+//   osm/     OSM Tracker Storage: <zoom>/<column>/<row>.png, 20 to 60 rows a
+//            column folder.
+// Zoom levels 12-16 (GeoKuk) and 12-17 (OSM) each hold twice the tiles of the
+// level above. Tile bodies are random bytes of 2 to 30 KB (uniform), from a
+// fixed seed, so every run generates the same tree.
+//
+// A tree is generated once: a marker file written after the last tile tells a
+// later run that the folder is complete, and the tree is reused as it is.
+//
+// Thread-safety: plain functions, one caller at a time per root.
+#pragma once
+
+#include <string>
+
+namespace bench {
+
+struct BenchTree {
+  std::string geoKuk;         // the GeoKuk source folder
+  std::string osm;            // the OSM Tracker Storage source folder
+  long long tilesPerLayout;   // tiles in each of the two trees
+  long long bytes;            // tile bytes in both trees together
+  long long folders;          // folders in both trees together (source folders excluded)
+  bool reused;                // true when an earlier run had generated it
+};
+
+// Makes sure root/tiles-<tilesPerLayout> holds both trees, generating them
+// when the marker is missing (a half-written tree is removed first). Returns
+// false with *error set when a file or folder cannot be written.
+// REQUIRES: tilesPerLayout > 0; tree != nullptr; error != nullptr.
+bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error);
+
+}  // namespace bench

@@ -283,6 +283,27 @@ class match_charset_t final : public quantifiable_atom<match_charset_t<Iter, Noc
     }
     return false;
   }
+  // Greedy run of up to `max` members from p, for the repetition loop: the
+  // bitmap test is done here, inline, and only characters above 255 go
+  // through the out-of-line lookup. Advances p past the run and returns its
+  // length; the same answers as calling atom() `max` times.
+  template <class Form>
+  unsigned run(const param& s, Iter& p, unsigned max) const {
+    const charset& set = *set_;
+    const bool negated = set.negated();
+    unsigned i = 0;
+    Iter q = p;
+    while (i < max && !Form::at_end(s, q)) {
+      const char16_t c = *q;
+      const bool member = c <= 0xFF ? set.bit(static_cast<unsigned char>(c)) != negated
+                                    : (Nocase ? set.in_nocase(c) : set.in(c));
+      if (!member) break;
+      ++q;
+      ++i;
+    }
+    p = q;
+    return i;
+  }
   std::size_t rep_width(const param&) const { return 1; }
   width_pair width(width_context<Iter>&) override { return {1, 1}; }
   const charset& set() const { return *set_; }

@@ -38,7 +38,18 @@ class atom_quantifier final : public with_forms<atom_quantifier<Iter, Atom, Gree
 
   template <class Form>
   bool rest_impl(param& s, Iter p) const {
-    if constexpr (Greedy) {
+    if constexpr (Greedy && requires(Iter q) { atom_->template run<Form>(s, q, 0u); }) {
+      // A one-character atom: the whole run is taken in one inline loop.
+      Iter q = p;
+      unsigned i = atom_->template run<Form>(s, q, max_);
+      if (i < min_) return false;
+      for (;;) {
+        if (rest<Form>(this->next, s, q)) return true;
+        if (i == min_) return false;
+        --q;
+        --i;
+      }
+    } else if constexpr (Greedy) {
       unsigned i = 0;
       Iter q = p;
       std::ptrdiff_t w = 0;

@@ -180,6 +180,9 @@ template <class Iter, class Syntax>
 template <class Form>
 bool basic_rpattern<Iter, Syntax>::search(typename results_type::capture_vector& captures, Iter begin, Iter end,
                                           Iter search_start, bool no_empty_match) const {
+  // The subject is usually not in the cache yet: start loading its first
+  // characters now so the load overlaps with setting up the search.
+  if (Form::cstr || search_start != end) __builtin_prefetch(&*search_start);
   captures.resize(group_counter_);
   detail::match_param<Iter> s;
   s.captures = captures.data();

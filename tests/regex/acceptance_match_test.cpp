@@ -126,6 +126,16 @@ TEST(AcceptanceMatch, Repetition) {
       {"QNT-6d", uR"((ab)\1{2})", 0, u"ababab", "0-6 0-2"},
       // QNT-7: a lazy repetition with a minimum takes the minimum first.
       {"QNT-7", u"a{2,}?", 0, u"aaaa", "0-2"},
+      // QNT-8: a greedy repeated set stops at the first non-member, at its
+      // upper limit or at the end, tests characters above 255 too, and gives
+      // back one character at a time.
+      {"QNT-8a", u"[0-9]{2,}5", 0, u"x12345y", "1-6"},
+      {"QNT-8b", u"[0-9]{2,3}", 0, u"12345", "0-3"},
+      {"QNT-8c", u"^[0-9]{3,}", 0, u"12", "nomatch"},
+      {"QNT-8d", u"[\u0100-\u02FFa]+", 0, u"x\u0100a\u02FF\u0300", "1-4"},
+      {"QNT-8e", u"[^a]+a", 0, u"\u0100\u00FFba", "0-4"},
+      {"QNT-8f", u"[\u0100a]+", regex::nocase, u"A\u0100a\u0102", "0-3"},
+      {"QNT-8g", u"[a-c]*c", 0, u"abcabx", "0-3"},
   });
 }
 

@@ -128,7 +128,7 @@ bool CommitOpenTransaction(ConversionJob& job) {
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
 void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
-               const platform::FolderEntry& entry) {
+               const platform::FolderSearch& search, const platform::FolderEntry& entry) {
   ConversionStats& stats = job.stats;
   if (!state.matcher) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
@@ -154,7 +154,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   // block or never end. A file larger than the longest value SQLite stores
   // could never be inserted, so it is not read into memory at all.
   if (entry.kind != platform::EntryKind::Regular ||
-      platform::ReadWholeFile(fullPath, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
+      search.ReadEntry(entry.name, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
     stats.unreadable.fetch_add(1, std::memory_order_relaxed);
     return;
   }
@@ -249,7 +249,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
       } else {
         ++fileCount;
         stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
-        if (pass == ConvertingPass) StoreFile(*this, state, folderPath, entry);
+        if (pass == ConvertingPass) StoreFile(*this, state, folderPath, search, entry);
       }
       if (stopRequested.load() != 0) {
         search.Close();

@@ -163,6 +163,16 @@ bool FolderSearch::Next(FolderEntry* entry) {
   }
 }
 
+ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
+                                   std::uint64_t maxSize) const {
+  assert(buffer != nullptr);
+  if (impl_->fd < 0) {
+    buffer->clear();
+    return ReadStatus::CannotOpen;
+  }
+  return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
+}
+
 void FolderSearch::Close() {
   if (impl_->fd >= 0) {
     ::close(impl_->fd);

@@ -34,8 +34,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/file_io.h"
 
 namespace platform {
 
@@ -77,6 +81,14 @@ class FolderSearch {
   // (or the search is not open). A read error of the folder ends the entries
   // as if the folder had no more. REQUIRES: entry != nullptr.
   bool Next(FolderEntry* entry);
+
+  // Reads the entry `name` of the folder being searched whole, as
+  // ReadWholeFile() does (file_io.h), but opened relative to the open folder:
+  // a walk that reads every file would otherwise have the kernel resolve
+  // every folder of the path again for each one. Returns CannotOpen when no
+  // search is open.
+  ReadStatus ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
+                       std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max()) const;
 
   // Ends the search; safe to call more than once.
   void Close();

@@ -444,4 +444,23 @@ TEST(ConformanceSets, NegatedClassesAndLatin1) {
   });
 }
 
+// CONF-14: back-references and numeric conditions name visible groups; the
+// number is moved past every non-capturing group at or below it, including
+// those nested inside a capturing group and the odd number a conditional
+// records before its condition.
+TEST(ConformanceGroups, VisibleToInternalNumbers) {
+  check({
+      {"CONF-14a", u"((?:a)(b))\\2", 0, u"abb", "0-3 0-2 1-2"},
+      {"CONF-14b", u"(?:(?:(a)))\\1", 0, u"aa", "0-2 0-1"},
+      {"CONF-14c", u"(a)(?:b)\\1", 0, u"aba", "0-3 0-1"},
+      {"CONF-14d", u"(?>(a))\\1", 0, u"aa", "0-2 0-1"},
+      // The conditional is reported in place of the group inside its condition.
+      {"CONF-14e", u"(?(?=(a))a|b)\\1", 0, u"aa", "0-2 0-1"},
+      {"CONF-14f", u"(?(?=(a))a|b)(c)\\2", 0, u"acc", "0-3 0-1 1-2"},
+      {"CONF-14g", u"(?:x)(?(?=(a))a|b)(c)\\2", 0, u"xacc", "0-4 1-2 2-3"},
+      {"CONF-14h", u"(?(?=(a))a|b)(?(2)x|y)", 0, u"ay", "error:reference to nonexistent group"},
+      {"CONF-14i", u"(?(?=(?:a))a|b)(c)", 0, u"ac", "0-2 0-1 1-2"},
+  });
+}
+
 }  // namespace

@@ -131,6 +131,35 @@ TEST(FolderSearch, ReadsEntriesOfTheOpenFolder) {
   EXPECT_TRUE(buffer.empty());
 }
 
+// FS-9: a subfolder opened through its parent's search lists what the path
+// lists and has the same identity; a file, a missing name or a parent with no
+// open search opens nothing.
+TEST(FolderSearch, OpensSubfoldersThroughTheParentSearch) {
+  MixedFolder f;
+  FolderSearch parent;
+  ASSERT_TRUE(parent.Open(f.dir.path()));
+  FolderSearch byPath;
+  ASSERT_TRUE(byPath.Open(f.dir / "sub"));
+  for (const char* name : {"sub", "link-to-folder"}) {
+    FolderSearch child;
+    ASSERT_TRUE(child.OpenEntry(parent, name)) << name;
+    EXPECT_EQ(child.FolderDevice(), byPath.FolderDevice());
+    EXPECT_EQ(child.FolderInode(), byPath.FolderInode());
+    std::vector<std::string> names;
+    FolderEntry entry;
+    while (child.Next(&entry)) names.push_back(entry.name);
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "inner.png"})) << name;
+  }
+  FolderSearch child;
+  EXPECT_FALSE(child.OpenEntry(parent, "big.kachle"));
+  EXPECT_FALSE(child.OpenEntry(parent, "missing"));
+  EXPECT_FALSE(child.OpenEntry(parent, ""));
+  parent.Close();
+  EXPECT_FALSE(child.OpenEntry(parent, "sub"));
+  FolderEntry entry;
+  EXPECT_FALSE(child.Next(&entry));
+}
+
 // FS-8: a folder whose names fill several batches of the underlying read
 // (3000 names of 60 bytes) is listed whole, each name once and intact.
 TEST(FolderSearch, ListsFoldersLargerThanOneReadBatch) {

@@ -1,5 +1,6 @@
 #include "convert/conversion_job.h"
 
+#include <limits.h>
 #include <sqlite3.h>
 
 #include <cassert>
@@ -37,6 +38,8 @@ struct WalkState {
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
   int depth = 0;                           // 0 while the source folder itself is walked
   long long pendingTiles = 0;              // tiles stored in the open transaction
+  const platform::FolderSearch* parentSearch = nullptr;  // set just before a walk enters a subfolder: the parent's search
+  const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
 };
 
@@ -128,7 +131,7 @@ bool CommitOpenTransaction(ConversionJob& job) {
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
 void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
-               const platform::FolderEntry& entry) {
+               const platform::FolderSearch& search, const platform::FolderEntry& entry) {
   ConversionStats& stats = job.stats;
   if (!state.matcher) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
@@ -153,8 +156,10 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   // Only regular files are opened: a FIFO or device named like a tile would
   // block or never end. A file larger than the longest value SQLite stores
   // could never be inserted, so it is not read into memory at all.
-  if (entry.kind != platform::EntryKind::Regular ||
-      platform::ReadWholeFile(fullPath, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
+  // A file whose path is longer than the system takes is not opened, as if
+  // it were opened by the path.
+  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
+      search.ReadEntry(entry.name, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
     stats.unreadable.fetch_add(1, std::memory_order_relaxed);
     return;
   }
@@ -225,8 +230,19 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   }
   WalkState& state = *walkState;
 
+  // A subfolder is opened relative to its parent's open folder. Its path
+  // must still fit the system's limit, as when it is opened by the path, so
+  // that a tree too deep for paths is treated the same either way.
   platform::FolderSearch search;
-  bool searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
+  bool searching;
+  if (state.parentSearch != nullptr) {
+    searching = folderPath.size() < PATH_MAX &&
+                search.OpenEntry(*state.parentSearch, *state.subfolderName, platform::EntryDetail::KindOnly);
+    state.parentSearch = nullptr;
+    state.subfolderName = nullptr;
+  } else {
+    searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
+  }
   if (!searching && pass == ConvertingPass) stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
   if (pass == ConvertingPass) BeginTransactionIfNone(*this);
   // A folder already on the walk's path (reached again through a link) is
@@ -243,13 +259,15 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
       if (entry.isDirectory) {
         if (entry.name != "." && entry.name != "..") {
           ++state.depth;
+          state.parentSearch = &search;
+          state.subfolderName = &entry.name;
           WalkFolder(JoinPath(folderPath, entry.name), pass);
           --state.depth;
         }
       } else {
         ++fileCount;
         stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
-        if (pass == ConvertingPass) StoreFile(*this, state, folderPath, entry);
+        if (pass == ConvertingPass) StoreFile(*this, state, folderPath, search, entry);
       }
       if (stopRequested.load() != 0) {
         search.Close();

@@ -55,6 +55,11 @@ ssize_t ReadSome(int fd, unsigned char* data, std::size_t size) {
 }  // namespace
 
 ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer, std::uint64_t maxSize) {
+  return ReadWholeFileAt(AT_FDCWD, path, buffer, maxSize);
+}
+
+ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<unsigned char>* buffer,
+                           std::uint64_t maxSize) {
   assert(buffer != nullptr);
   // The buffer is emptied only on failure: resizing it straight from the last
   // file's size to this one's writes zeros only where it grows, where a
@@ -66,7 +71,7 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* bu
   if (path.empty()) return fail(ReadStatus::CannotOpen);
   // O_NONBLOCK: opening a FIFO must not wait for a writer; the descriptor is
   // refused below before anything is read from it.
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  Descriptor fd(::openat(folderFd, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) {
     // A folder may fail to open with EISDIR on some systems: still not regular.
     return fail(errno == EISDIR ? ReadStatus::NotRegular : ReadStatus::CannotOpen);

@@ -40,4 +40,10 @@ enum class ReadStatus {
 ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* buffer,
                          std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max());
 
+// As ReadWholeFile, with a relative `path` taken from the open folder
+// `folderFd` (AT_FDCWD: the working folder) rather than resolved from the
+// root again. REQUIRES: buffer != nullptr.
+ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<unsigned char>* buffer,
+                           std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max());
+
 }  // namespace platform

@@ -93,7 +93,18 @@ FolderSearch::~FolderSearch() { Close(); }
 bool FolderSearch::Open(const std::string& folder, EntryDetail detail) {
   Close();
   if (folder.empty()) return false;
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return OpenAt(AT_FDCWD, folder, detail);
+}
+
+bool FolderSearch::OpenEntry(const FolderSearch& parent, const std::string& name, EntryDetail detail) {
+  assert(&parent != this);
+  Close();
+  if (parent.impl_->fd < 0 || name.empty()) return false;
+  return OpenAt(parent.impl_->fd, name, detail);
+}
+
+bool FolderSearch::OpenAt(int folderFd, const std::string& path, EntryDetail detail) {
+  const int fd = openat(folderFd, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0) {
@@ -112,7 +123,6 @@ bool FolderSearch::Open(const std::string& folder, EntryDetail detail) {
   s.inode = static_cast<std::uint64_t>(st.st_ino);
   return true;
 }
-
 
 bool FolderSearch::Next(FolderEntry* entry) {
   assert(entry != nullptr);
@@ -161,6 +171,16 @@ bool FolderSearch::Next(FolderEntry* entry) {
     entry->isDirectory = entry->kind == EntryKind::Directory;
     return true;
   }
+}
+
+ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
+                                   std::uint64_t maxSize) const {
+  assert(buffer != nullptr);
+  if (impl_->fd < 0) {
+    buffer->clear();
+    return ReadStatus::CannotOpen;
+  }
+  return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
 }
 
 void FolderSearch::Close() {

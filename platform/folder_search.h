@@ -34,8 +34,12 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/file_io.h"
 
 namespace platform {
 
@@ -73,10 +77,24 @@ class FolderSearch {
   // empty path).
   bool Open(const std::string& folder, EntryDetail detail = EntryDetail::Full);
 
+  // As Open(), for the entry `name` of the folder that `parent` is searching,
+  // opened relative to it: a walk would otherwise have the kernel resolve
+  // every folder of the path again for each folder it enters. Returns false
+  // when parent has no open search. REQUIRES: &parent != this.
+  bool OpenEntry(const FolderSearch& parent, const std::string& name, EntryDetail detail = EntryDetail::Full);
+
   // Fills *entry with the next entry. Returns false when there is none left
   // (or the search is not open). A read error of the folder ends the entries
   // as if the folder had no more. REQUIRES: entry != nullptr.
   bool Next(FolderEntry* entry);
+
+  // Reads the entry `name` of the folder being searched whole, as
+  // ReadWholeFile() does (file_io.h), but opened relative to the open folder:
+  // a walk that reads every file would otherwise have the kernel resolve
+  // every folder of the path again for each one. Returns CannotOpen when no
+  // search is open.
+  ReadStatus ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
+                       std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max()) const;
 
   // Ends the search; safe to call more than once.
   void Close();
@@ -87,6 +105,10 @@ class FolderSearch {
   std::uint64_t FolderInode() const;
 
  private:
+  // Opens `path` relative to the folder descriptor folderFd (AT_FDCWD: the
+  // working folder). REQUIRES: no search is open.
+  bool OpenAt(int folderFd, const std::string& path, EntryDetail detail);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;  // owned; holds the DIR* and the "."/".." state
 };

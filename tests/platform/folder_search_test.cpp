@@ -102,6 +102,84 @@ TEST(FolderSearch, KindOnlySkipsSizes) {
   EXPECT_EQ(kinds["big.kachle"].size, 0u);
 }
 
+// FS-7: entries are read relative to the open folder: whole, with the
+// buffer cut to each file's size as it is reused; FIFOs are refused without
+// blocking, dangling links and missing names cannot be opened, and a closed
+// search reads nothing.
+TEST(FolderSearch, ReadsEntriesOfTheOpenFolder) {
+  MixedFolder f;
+  FolderSearch search;
+  ASSERT_TRUE(search.Open(f.dir.path(), EntryDetail::KindOnly));
+  std::vector<unsigned char> buffer;
+  ASSERT_EQ(search.ReadEntry("big.kachle", &buffer), platform::ReadStatus::Ok);
+  EXPECT_EQ(buffer, std::vector<unsigned char>(70000, 'x'));
+  ASSERT_EQ(search.ReadEntry("sub/inner.png", &buffer), platform::ReadStatus::Ok);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "abc");
+  ASSERT_EQ(search.ReadEntry("link-to-file", &buffer), platform::ReadStatus::Ok);
+  EXPECT_EQ(buffer.size(), 70000u);
+  ASSERT_EQ(search.ReadEntry("empty.png", &buffer), platform::ReadStatus::Ok);
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(search.ReadEntry("big.kachle", &buffer, 69999), platform::ReadStatus::TooLarge);
+  EXPECT_TRUE(buffer.empty());
+  EXPECT_EQ(search.ReadEntry("pipe", &buffer), platform::ReadStatus::NotRegular);
+  EXPECT_EQ(search.ReadEntry("dangling", &buffer), platform::ReadStatus::CannotOpen);
+  EXPECT_EQ(search.ReadEntry("missing", &buffer), platform::ReadStatus::CannotOpen);
+  EXPECT_EQ(search.ReadEntry("sub", &buffer), platform::ReadStatus::NotRegular);
+  search.Close();
+  buffer.assign(3, 'y');
+  EXPECT_EQ(search.ReadEntry("big.kachle", &buffer), platform::ReadStatus::CannotOpen);
+  EXPECT_TRUE(buffer.empty());
+}
+
+// FS-9: a subfolder opened through its parent's search lists what the path
+// lists and has the same identity; a file, a missing name or a parent with no
+// open search opens nothing.
+TEST(FolderSearch, OpensSubfoldersThroughTheParentSearch) {
+  MixedFolder f;
+  FolderSearch parent;
+  ASSERT_TRUE(parent.Open(f.dir.path()));
+  FolderSearch byPath;
+  ASSERT_TRUE(byPath.Open(f.dir / "sub"));
+  for (const char* name : {"sub", "link-to-folder"}) {
+    FolderSearch child;
+    ASSERT_TRUE(child.OpenEntry(parent, name)) << name;
+    EXPECT_EQ(child.FolderDevice(), byPath.FolderDevice());
+    EXPECT_EQ(child.FolderInode(), byPath.FolderInode());
+    std::vector<std::string> names;
+    FolderEntry entry;
+    while (child.Next(&entry)) names.push_back(entry.name);
+    EXPECT_EQ(names, (std::vector<std::string>{".", "..", "inner.png"})) << name;
+  }
+  FolderSearch child;
+  EXPECT_FALSE(child.OpenEntry(parent, "big.kachle"));
+  EXPECT_FALSE(child.OpenEntry(parent, "missing"));
+  EXPECT_FALSE(child.OpenEntry(parent, ""));
+  parent.Close();
+  EXPECT_FALSE(child.OpenEntry(parent, "sub"));
+  FolderEntry entry;
+  EXPECT_FALSE(child.Next(&entry));
+}
+
+// FS-8: a folder whose names fill several batches of the underlying read
+// (3000 names of 60 bytes) is listed whole, each name once and intact.
+TEST(FolderSearch, ListsFoldersLargerThanOneReadBatch) {
+  TempDir dir;
+  std::vector<std::string> written;
+  for (int i = 0; i < 3000; ++i) {
+    std::string name = std::to_string(i);
+    name.resize(60, 'n');
+    WriteFile(dir / name, "");
+    written.push_back(name);
+  }
+  std::vector<std::string> listed;
+  for (const FolderEntry& e : ListAll(dir.path(), EntryDetail::KindOnly)) {
+    if (e.name != "." && e.name != "..") listed.push_back(e.name);
+  }
+  std::sort(written.begin(), written.end());
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, written);
+}
+
 // FS-3: an empty folder has exactly "." and "..".
 TEST(FolderSearch, EmptyFolderHasOnlyDots) {
   TempDir dir;

@@ -181,8 +181,14 @@ template <class Form>
 bool basic_rpattern<Iter, Syntax>::search(typename results_type::capture_vector& captures, Iter begin, Iter end,
                                           Iter search_start, bool no_empty_match) const {
   // The subject is usually not in the cache yet: start loading its first
-  // characters now so the load overlaps with setting up the search.
-  if (Form::cstr || search_start != end) __builtin_prefetch(&*search_start);
+  // and (bounded form) its last characters now, so both cache lines arrive
+  // together and the loads overlap with setting up the search.
+  if constexpr (Form::cstr) {
+    __builtin_prefetch(&*search_start);
+  } else if (search_start != end) {
+    __builtin_prefetch(&*search_start);
+    __builtin_prefetch(&*(end - 1));
+  }
   captures.resize(group_counter_);
   detail::match_param<Iter> s;
   s.captures = captures.data();

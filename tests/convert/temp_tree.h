@@ -1,5 +1,5 @@
-// TempTree: a folder tree under a fresh temporary folder, removed on
-// destruction. Paths given to it are relative to its root.
+// Fixture trees of the conversion tests (TempTree, shared with the other
+// suites) and the order in which the file system lists a folder.
 #pragma once
 
 #include <sys/stat.h>
@@ -13,51 +13,11 @@
 #include <vector>
 
 #include "platform/folder_search.h"
+#include "tests/support/temp_tree.h"
 
 namespace convert_test {
 
-class TempTree {
- public:
-  TempTree() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cvmap-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-  }
-  ~TempTree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  TempTree(const TempTree&) = delete;
-  TempTree& operator=(const TempTree&) = delete;
-
-  const std::string& Root() const { return root_; }
-  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-
-  // Writes a file (creating its folders) with the given bytes.
-  std::string File(const std::string& relative, const std::string& bytes = "tile") const {
-    const std::string path = Path(relative);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    return path;
-  }
-  std::string Folder(const std::string& relative) const {
-    const std::string path = Path(relative);
-    std::filesystem::create_directories(path);
-    return path;
-  }
-  void Link(const std::string& target, const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    std::filesystem::create_symlink(target, Path(relative));
-  }
-  void Fifo(const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    if (::mkfifo(Path(relative).c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
-  }
-
- private:
-  std::string root_;  // the temporary folder, no trailing '/'
-};
+using TempTree = test_support::TempTree;
 
 // Names of a folder's entries in the order the file system returns them,
 // without "." and "..": tests whose outcome depends on that order read it

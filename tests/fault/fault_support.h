@@ -28,7 +28,7 @@
 #include <tuple>
 #include <vector>
 
-#include <dirent.h>
+#include "tests/support/temp_tree.h"
 
 namespace fault_test {
 
@@ -36,79 +36,11 @@ namespace fault_test {
 inline constexpr uid_t kNobodyUid = 65534;
 inline constexpr gid_t kNobodyGid = 65534;
 
-// Removes `path` and everything below it, however deep: every folder is
-// handled through a descriptor of its parent, so no full path is ever
-// formed. Folders whose permissions were taken away are opened up first.
-inline void RemoveTreeAt(int parentFd, const char* name) {
-  struct stat st;
-  if (fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    fchmodat(parentFd, name, 0700, 0);
-    const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-      if (DIR* dir = fdopendir(fd)) {
-        std::vector<std::string> names;
-        while (dirent* d = readdir(dir)) {
-          const std::string entry = d->d_name;
-          if (entry != "." && entry != "..") names.push_back(entry);
-        }
-        for (const std::string& entry : names) RemoveTreeAt(dirfd(dir), entry.c_str());
-        closedir(dir);
-      } else {
-        ::close(fd);
-      }
-    }
-    unlinkat(parentFd, name, AT_REMOVEDIR);
-  } else {
-    unlinkat(parentFd, name, 0);
-  }
-}
+using test_support::RemoveTree;
 
-inline void RemoveTree(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_str()); }
-
-// A fresh temporary folder, removed with all it holds on destruction. It is
-// open to every user (0755), so an unprivileged child can reach it.
-class Scratch {
- public:
-  Scratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cvmap-fault-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-    ::chmod(root_.c_str(), 0755);
-  }
-  ~Scratch() { RemoveTree(root_); }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
-  const std::string& Root() const { return root_; }
-  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-
-  // Writes a file with `bytes`, creating its folders. Returns its path.
-  std::string File(const std::string& relative, const std::string& bytes) const {
-    const std::string path = Path(relative);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + path);
-    return path;
-  }
-  std::string Folder(const std::string& relative) const {
-    const std::string path = Path(relative);
-    std::filesystem::create_directories(path);
-    return path;
-  }
-  void Link(const std::string& target, const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    std::filesystem::create_symlink(target, Path(relative));
-  }
-  void Fifo(const std::string& relative) const {
-    std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
-    if (::mkfifo(Path(relative).c_str(), 0644) != 0) throw std::runtime_error("mkfifo failed");
-  }
-
- private:
-  std::string root_;  // the temporary folder, no trailing '/'
-};
+// A fresh temporary folder, removed with all it holds (however deep) on
+// destruction; open to every user, so an unprivileged child can reach it.
+using Scratch = test_support::TempTree;
 
 inline std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

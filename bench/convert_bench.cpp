@@ -64,21 +64,22 @@ constexpr int kWalkRepeats = 3;          // counting pass and bare walk runs per
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// CPU seconds (user and system) this thread has used so far. Other work on
-// the shared machine stretches wall time but not this, so it shows the cost
-// of the code itself; time spent waiting for the disk is not in it.
-double ThreadCpuSeconds() {
+// CPU seconds (user and system) this process has used so far, its helper
+// threads included (the job starts the map file's writeback on one). Other
+// work on the shared machine stretches wall time but not this, so it shows
+// the cost of the code itself; time spent waiting for the disk is not in it.
+double ProcessCpuSeconds() {
   struct rusage usage {};
-  ::getrusage(RUSAGE_THREAD, &usage);
+  ::getrusage(RUSAGE_SELF, &usage);
   return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Wall and CPU seconds of one timed piece of work.
 struct Timer {
   Clock::time_point wallStart = Clock::now();
-  double cpuStart = ThreadCpuSeconds();
+  double cpuStart = ProcessCpuSeconds();
   double Wall() const { return Seconds(Clock::now() - wallStart); }
-  double Cpu() const { return ThreadCpuSeconds() - cpuStart; }
+  double Cpu() const { return ProcessCpuSeconds() - cpuStart; }
 };
 
 // Records when the counting pass ended: the source folder's NotifyCounted is
@@ -94,7 +95,7 @@ class TimingChannel : public platform::NotificationChannel {
 struct JobRun {
   long long tiles = 0;          // rows the job stored
   double seconds = 0;           // RunConversion, both passes, wall time
-  double cpuSeconds = 0;        // the same, CPU time of the thread
+  double cpuSeconds = 0;        // the same, CPU time of the process
   double countingSeconds = 0;   // of the wall time, the counting pass
 };
 

@@ -14,6 +14,7 @@
 #include "convert/tile_inserter.h"
 #include "convert/tile_matcher.h"
 #include "platform/file_io.h"
+#include "platform/file_writeback.h"
 #include "platform/folder_search.h"
 #include "platform/message_box.h"
 #include "platform/notification.h"
@@ -41,7 +42,14 @@ struct WalkState {
   const platform::FolderSearch* parentSearch = nullptr;  // set just before a walk enters a subfolder: the parent's search
   const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
+  platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
+  std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
 };
+
+// Tile bytes stored between two starts of the map file's writeback. The
+// writing then runs beside the conversion in steps of about this size instead
+// of all at once in the next commit's sync.
+constexpr std::uint64_t kWritebackStep = 32u << 20;
 
 void ConversionStats::Reset() {
   pass = 0;
@@ -176,6 +184,11 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     case TileInserter::Outcome::Stored:
       stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
       ++state.pendingTiles;
+      state.bytesSinceWriteback += state.buffer.size();
+      if (state.bytesSinceWriteback >= kWritebackStep) {
+        state.writeback.Start();
+        state.bytesSinceWriteback = 0;
+      }
       break;
     case TileInserter::Outcome::Duplicate:
       stats.duplicates.fetch_add(1, std::memory_order_relaxed);
@@ -209,6 +222,10 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
         return;
       }
       state.inserter = std::make_unique<TileInserter>(*job.database);
+      if (job.database->handle != nullptr) {
+        const char* file = sqlite3_db_filename(job.database->handle, "main");
+        if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
+      }
       state.longestValue = job.database->handle != nullptr
                                ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
                                : UINT64_MAX;

@@ -82,22 +82,29 @@ ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<un
 
   const auto size = static_cast<std::uint64_t>(st.st_size);
   if (size > maxSize) return fail(ReadStatus::TooLarge);
+  // One byte more than the file is asked for. A read of a regular file that
+  // returns less than was asked has met the end of the file, so a tile is
+  // normally read with one call; a read that fills the extra byte shows that
+  // the file grew after fstat.
+  const auto wanted = static_cast<std::size_t>(size) + 1;
   try {
-    buffer->resize(static_cast<std::size_t>(size));
+    buffer->resize(wanted);
   } catch (const std::bad_alloc&) {
     return fail(ReadStatus::ReadFailed);
   } catch (const std::length_error&) {
     return fail(ReadStatus::ReadFailed);
   }
   std::size_t done = 0;
-  while (done < buffer->size()) {
-    ssize_t n = ReadSome(fd.get(), buffer->data() + done, buffer->size() - done);
-    if (n <= 0) return fail(ReadStatus::ReadFailed);  // error, or the file became shorter than its size
+  for (;;) {
+    const ssize_t n = ReadSome(fd.get(), buffer->data() + done, wanted - done);
+    if (n < 0) return fail(ReadStatus::ReadFailed);
+    if (n == 0) break;  // the end of the file
     done += static_cast<std::size_t>(n);
+    if (done == wanted) return fail(ReadStatus::ReadFailed);  // the file grew after fstat
+    if (done == size) break;  // a short read that reached the size: the end of the file
   }
-  // One more byte read tells whether the file grew after fstat.
-  unsigned char extra;
-  if (ReadSome(fd.get(), &extra, 1) != 0) return fail(ReadStatus::ReadFailed);
+  if (done != size) return fail(ReadStatus::ReadFailed);  // the file became shorter than its size
+  buffer->resize(static_cast<std::size_t>(size));
   return ReadStatus::Ok;
 }
 

@@ -69,6 +69,24 @@ TEST(ReadWholeFile, SizeMismatchIsReadFailed) {
   EXPECT_TRUE(buffer.empty());
 }
 
+// FILE-4b: a file whose content ends before its reported size is a failed
+// read too (sysfs attributes report a whole page and hold a line).
+TEST(ReadWholeFile, ContentShorterThanSizeIsReadFailed) {
+  std::string shortFile;
+  for (const char* candidate : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state",
+                                "/sys/kernel/profiling", "/sys/class/net/lo/mtu"}) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error) && std::filesystem::file_size(candidate, error) > 64) {
+      shortFile = candidate;
+      break;
+    }
+  }
+  if (shortFile.empty()) GTEST_SKIP() << "no sysfs attribute to read here";
+  std::vector<unsigned char> buffer{1, 2, 3};
+  EXPECT_EQ(ReadWholeFile(shortFile, &buffer), ReadStatus::ReadFailed);
+  EXPECT_TRUE(buffer.empty());
+}
+
 // FILE-5: file status follows links; empty and dangling paths are not found.
 TEST(FileStatus, ExistsAndIsDirectory) {
   TempDir dir;

@@ -46,10 +46,6 @@ struct WalkState {
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
 };
 
-// Tile bytes stored between two starts of the map file's writeback. The
-// writing then runs beside the conversion in steps of about this size instead
-// of all at once in the next commit's sync.
-constexpr std::uint64_t kWritebackStep = 32u << 20;
 
 void ConversionStats::Reset() {
   pass = 0;
@@ -185,7 +181,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
       stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
       ++state.pendingTiles;
       state.bytesSinceWriteback += state.buffer.size();
-      if (state.bytesSinceWriteback >= kWritebackStep) {
+      if (state.bytesSinceWriteback >= job.writebackStep) {
         state.writeback.Start();
         state.bytesSinceWriteback = 0;
       }

@@ -19,6 +19,9 @@
 // commitInterval and holds at least one, or when the walk of the source folder
 // itself ends. A stop commits what is open; a database error
 // rolls the open transaction back, shows one message and stops the job.
+// While the converting pass stores tiles it starts the map file's writeback
+// every writebackStep bytes (platform::FileWriteback, on a helper thread), so
+// that a commit's sync finds little left to write.
 //
 // Thread-safety: the caller fills layout, sourceFolder, database,
 // notifications and messageBoxes, sets running = 1 and stopRequested = 0, and
@@ -39,6 +42,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace SQLite {
@@ -70,6 +74,13 @@ enum Pass : int {
 inline constexpr long long kCommitBatch = 50000;
 inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 
+// The default of ConversionJob::writebackStep: tile bytes stored between two
+// starts of the map file's writeback. The
+// writing then runs beside the conversion in steps of about this size instead
+// of all at once in the next commit's sync; a step is large enough that the
+// request costs nothing next to the work of storing it.
+inline constexpr std::uint64_t kWritebackStep = 32u << 20;
+
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
 // starts.
@@ -100,6 +111,7 @@ struct ConversionJob {
   ConversionStats stats;                                   // for the command line's progress and summary
   long long commitBatch = kCommitBatch;                    // a folder end commits a transaction holding this many stored tiles
   std::chrono::steady_clock::duration commitInterval = kCommitInterval;  // ... or open this long with a tile stored
+  std::uint64_t writebackStep = kWritebackStep;            // tile bytes stored between two starts of the map file's writeback
 
   // Walks one folder and, recursively, all folders below it with the given
   // pass. Called on the source folder by RunConversion; a call made while no

@@ -3,9 +3,15 @@
 #include "convert/conversion_job.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <thread>
 
 #include "convert/layouts.h"
 #include "job_fixture.h"
@@ -389,6 +395,56 @@ TEST(ConversionJobTest, UnknownLayoutStoresNothing) {
   EXPECT_TRUE(ReadRows(rig.mapPath).empty());
   EXPECT_EQ(rig.job.stats.notTiles.load(), 1);
   EXPECT_EQ(NoticesOf(rig).back(), std::make_pair(int{NotifyFinished}, 1));
+}
+
+// JOB-12b: while tiles are stored and no commit has run, the job gets the
+// map file's changed pages written: at the end of the last folder, before
+// the final commit syncs anything, the file has no dirty pages left (read
+// with the cachestat system call, where the kernel has it).
+TEST(ConversionJobTest, StartsTheMapFilesWritebackBeforeTheCommit) {
+  TempTree source;
+  std::mt19937 random(20261207);
+  std::string image(1 << 20, '\0');
+  for (int x = 10; x < 13; ++x) {
+    for (int y = 10; y < 12; ++y) {
+      for (char& c : image) c = static_cast<char>(random());
+      source.File("16/" + std::to_string(x) + "/" + std::to_string(y) + ".png", image);
+    }
+  }
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.job.commitBatch = 1000000;
+  rig.job.commitInterval = std::chrono::hours(1);  // one commit, at the end
+  rig.job.writebackStep = 1;                       // after every tile
+  struct Cachestat {
+    std::uint64_t cached, dirty, writeback, evicted, recentlyEvicted;
+  };
+  bool measured = false;
+  Cachestat state{};
+  int convertedFolders = 0;
+  // Closing a descriptor of the map file would drop the connection's record
+  // locks, so the one read here is closed only after the job has committed.
+  int fd = -1;
+  rig.channel.onPost = [&](int code, int) {
+    if (code != NotifyConverted || ++convertedFolders != 3) return;  // the third column folder: all 6 MB stored
+    fd = ::open(rig.mapPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct {
+      std::uint64_t offset, length;
+    } range{0, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (::syscall(451, fd, &range, &state, 0) == 0) {  // cachestat
+      measured = true;
+      if ((state.dirty == 0 && state.writeback == 0) || std::chrono::steady_clock::now() > deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  rig.Run();
+  if (fd >= 0) ::close(fd);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), 6u);
+  if (!measured) GTEST_SKIP() << "no cachestat on this kernel";
+  EXPECT_GT(state.cached, 256u);  // SQLite had written most of the 6 MB into the file
+  EXPECT_EQ(state.dirty, 0u);
+  EXPECT_EQ(state.writeback, 0u);
 }
 
 // JOB-13: the job on its worker thread, as the window and cvmap start it.

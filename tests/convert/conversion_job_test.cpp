@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "convert/layouts.h"
 #include "job_fixture.h"
 #include "platform/worker_thread.h"
+#include "tests/support/page_cache_state.h"
 
 namespace convert {
 namespace {
@@ -415,11 +415,8 @@ TEST(ConversionJobTest, StartsTheMapFilesWritebackBeforeTheCommit) {
   rig.job.commitBatch = 1000000;
   rig.job.commitInterval = std::chrono::hours(1);  // one commit, at the end
   rig.job.writebackStep = 1;                       // after every tile
-  struct Cachestat {
-    std::uint64_t cached, dirty, writeback, evicted, recentlyEvicted;
-  };
   bool measured = false;
-  Cachestat state{};
+  test_support::PageCacheState state;
   int convertedFolders = 0;
   // Closing a descriptor of the map file would drop the connection's record
   // locks, so the one read here is closed only after the job has committed.
@@ -428,11 +425,8 @@ TEST(ConversionJobTest, StartsTheMapFilesWritebackBeforeTheCommit) {
     if (code != NotifyConverted || ++convertedFolders != 3) return;  // the third column folder: all 6 MB stored
     fd = ::open(rig.mapPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
-    struct {
-      std::uint64_t offset, length;
-    } range{0, 0};
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (::syscall(451, fd, &range, &state, 0) == 0) {  // cachestat
+    while (test_support::ReadPageCacheState(fd, &state)) {
       measured = true;
       if ((state.dirty == 0 && state.writeback == 0) || std::chrono::steady_clock::now() > deadline) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/statfs.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,30 +12,15 @@
 #include <vector>
 
 #include "tests/platform/temp_dir.h"
+#include "tests/support/page_cache_state.h"
 
 namespace {
 
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-// Page-cache state of a whole file from the cachestat system call (Linux
-// 6.5 and later); the C library of this system does not declare it yet.
-struct PageCacheState {
-  std::uint64_t cached = 0;       // pages of the file in memory
-  std::uint64_t dirty = 0;        // of them, changed and not yet written
-  std::uint64_t writeback = 0;    // of them, being written now
-  std::uint64_t evicted = 0;
-  std::uint64_t recentlyEvicted = 0;
-};
-
-bool ReadPageCacheState(int fd, PageCacheState* state) {
-  constexpr long kCachestat = 451;
-  struct {
-    std::uint64_t offset;
-    std::uint64_t length;  // 0: to the end of the file
-  } range{0, 0};
-  return ::syscall(kCachestat, fd, &range, state, 0) == 0;
-}
+using test_support::PageCacheState;
+using test_support::ReadPageCacheState;
 
 // A descriptor closed when the test ends.
 struct Fd {

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 #include <memory>
-#include <system_error>
+#include <exception>
 
 namespace platform {
 
@@ -85,8 +85,8 @@ void FileWriteback::Start() {
   if (!helper_.joinable()) {
     try {
       helper_ = std::thread([this] { HelperLoop(); });
-    } catch (const std::system_error&) {
-      StartWriting(fd_);  // no thread to be had: start the writing here
+    } catch (const std::exception&) {
+      StartWriting(fd_);  // no thread to be had (no resources, no memory): start the writing here
       return;
     }
   }

@@ -4,10 +4,12 @@
 // Tests use it to see whether a file's pages were written to the disk.
 #pragma once
 
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <string>
 
 namespace test_support {
 
@@ -31,6 +33,13 @@ inline bool ReadPageCacheState(int fd, PageCacheState* state) {
   if (::syscall(kCachestat, fd, &range, &read, 0) != 0) return false;
   *state = read;
   return true;
+}
+
+// True when files in `folder` live in memory only (tmpfs): their pages are
+// never dirty and never written, so a writeback cannot be seen there.
+inline bool IsMemoryFileSystem(const std::string& folder) {
+  struct statfs fs {};
+  return ::statfs(folder.c_str(), &fs) == 0 && fs.f_type == 0x01021994;
 }
 
 }  // namespace test_support

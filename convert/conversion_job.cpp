@@ -46,7 +46,6 @@ struct WalkState {
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
 };
 
-
 void ConversionStats::Reset() {
   pass = 0;
   filesSeen = 0;

@@ -75,10 +75,10 @@ inline constexpr long long kCommitBatch = 50000;
 inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 
 // The default of ConversionJob::writebackStep: tile bytes stored between two
-// starts of the map file's writeback. The
-// writing then runs beside the conversion in steps of about this size instead
-// of all at once in the next commit's sync; a step is large enough that the
-// request costs nothing next to the work of storing it.
+// starts of the map file's writeback. The writing then runs beside the
+// conversion in steps of about this size instead of all at once in the next
+// commit's sync; a step is large enough that the request costs nothing next
+// to the work of storing it.
 inline constexpr std::uint64_t kWritebackStep = 32u << 20;
 
 // Counters for the command line's progress and summary. Written by the worker,

@@ -1,6 +1,7 @@
 #include "app/corvane_map_creator_app.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 #include "app/corvane_map_creator_dlg.h"
 #include "app/path_choosers.h"
@@ -11,6 +12,10 @@
 CCorvaneMapCreatorApp::CCorvaneMapCreatorApp(int& argc, char** argv) : application_(argc, argv) {
   QCoreApplication::setOrganizationName(QString::fromUtf16(res::kOrganisation));
   QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+  // The window is Czech whatever the desktop's language: so are the choosers,
+  // the message-box buttons and the context menus, and their dates and sizes.
+  QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+  qtTexts_.Install(QString::fromUtf16(res::kQtLanguage));  // without the catalogue Qt stays English
 }
 
 CCorvaneMapCreatorApp::~CCorvaneMapCreatorApp() = default;

@@ -45,7 +45,8 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       services_(services),
-      messageBoxes_(services.presenter),
+      shownMessages_(services.presenter),
+      messageBoxes_(&shownMessages_),
       notifications_(this, [this](int code, int count) { OnWorkerNotify(code, count); }) {
   assert(services_.settings != nullptr && services_.presenter != nullptr &&
          services_.choosers != nullptr);
@@ -160,11 +161,15 @@ void CCorvaneMapCreatorDlg::RefreshPaths(unsigned flags) {
   if (flags & RefreshSource) {
     const int layoutBefore = layoutChoice_;
     const std::string source = Native(sourcePath_);
-    sourceReady_ = platform::PathExists(source) &&
-                           convert::ProbeSourceFolder(source, source, autoDetect_ != 0, &layoutChoice_)
-                       ? 1
-                       : 0;
+    const bool exists = platform::PathExists(source);
+    // The probe always reports the deciding file's layout; only with
+    // detection on does it become the choice.
+    int detected = -1;
+    std::string decidingFile;
+    sourceReady_ = exists && convert::ProbeSourceFolder(source, source, true, &detected, &decidingFile) ? 1 : 0;
+    if (autoDetect_ != 0 && detected >= 0) layoutChoice_ = detected;
     ShowStatus(sourceStatus_, sourceReady_ != 0);
+    ExplainSourceStatus(exists, decidingFile, detected);
     // A detected layout goes onto the radio buttons at once: a later read of
     // the controls would otherwise put the stale choice back into the state.
     if (layoutChoice_ != layoutBefore) ShowLayoutChoice();
@@ -173,11 +178,13 @@ void CCorvaneMapCreatorDlg::RefreshPaths(unsigned flags) {
     database_.close();
     database_.isOpen = 0;
     const std::string target = Native(targetPath_);
+    shownMessages_.Restart();  // the tooltip names the message the recognition shows
     if (platform::PathExists(target)) {
       store::RecogniseMapFileNative(database_, target, messageBoxes_);
     }
     mapReady_ = database_.isOpen;
     ShowStatus(targetStatus_, mapReady_ != 0);
+    ExplainTargetStatus(false);
   }
   convertButton_->setEnabled(mapReady_ == 1 && sourceReady_ == 1);
   WriteSettings();
@@ -210,7 +217,7 @@ void CCorvaneMapCreatorDlg::OnTargetChanged() {
 
 void CCorvaneMapCreatorDlg::OnBrowseSource() {
   UpdateData(true);
-  if (std::optional<QString> folder = services_.choosers->ChooseFolder()) {
+  if (std::optional<QString> folder = services_.choosers->ChooseFolder(sourcePath_)) {
     sourcePath_ = *folder;
     RefreshPaths(RefreshSource);
   }
@@ -232,7 +239,7 @@ void CCorvaneMapCreatorDlg::OnGeoKukFolder() {
 
 void CCorvaneMapCreatorDlg::OnBrowseTarget() {
   UpdateData(true);
-  if (std::optional<QString> file = services_.choosers->ChooseMapFile()) targetPath_ = *file;
+  if (std::optional<QString> file = services_.choosers->ChooseMapFile(targetPath_)) targetPath_ = *file;
   RefreshPaths(RefreshTarget);
   UpdateData(false);
 }
@@ -249,6 +256,7 @@ void CCorvaneMapCreatorDlg::OnCreateMap() {
       ShowStatus(targetStatus_, false);
       convertButton_->setEnabled(false);
     }
+    ExplainTargetStatus(true);
     return;
   }
   RefreshPaths(RefreshTarget);
@@ -257,6 +265,7 @@ void CCorvaneMapCreatorDlg::OnCreateMap() {
 void CCorvaneMapCreatorDlg::OnConvert() {
   if (job_.running.load() == 1) {
     job_.stopRequested = 1;
+    stopClicked_ = true;
     convertButton_->setEnabled(false);
     return;
   }
@@ -267,6 +276,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   doneCount_ = 0;
   totalCount_ = 0;
   progressBar_->setValue(progressBar_->minimum());
+  ExplainJobStart();
 
   job_.layout = layoutChoice_;
   job_.sourceFolder = Native(sourcePath_);

@@ -39,6 +39,7 @@
 #include <atomic>
 #include <map>
 
+#include "app/shown_message_log.h"
 #include "convert/conversion_job.h"
 #include "platform/qt/queued_call_channel.h"
 #include "platform/qt/window_thread_message_box.h"
@@ -129,11 +130,23 @@ class CCorvaneMapCreatorDlg : public QDialog {
   void OnConvert();
   void OnCancel();
 
+  // Tooltips and accessible descriptions (corvane_map_creator_dlg_explain.cpp).
+  // The source indicator's, after a refresh that found `exists`, the probe's
+  // deciding file (native path, "" for none) and its layout (-1: no tile).
+  void ExplainSourceStatus(bool exists, const std::string& decidingFile, int detectedLayout);
+  // The target indicator's, after a refresh or a create whose open failed.
+  void ExplainTargetStatus(bool createFailed);
+  // The counter's and the progress bar's, when a job starts and when it ends
+  // (finalCount: the end notification's count).
+  void ExplainJobStart();
+  void ExplainJobEnd(int finalCount);
+
   Services services_;  // not owned
 
   // Window-thread services; declared before the database and the job, so they
   // are destroyed after them.
-  platform::qt::WindowThreadMessageBox messageBoxes_;  // boxes from either thread
+  app::ShownMessageLog shownMessages_;                 // presenter, remembering what it showed
+  platform::qt::WindowThreadMessageBox messageBoxes_;  // boxes from either thread, via shownMessages_
   platform::qt::QueuedCallChannel notifications_;     // worker -> OnWorkerNotify
 
   QIcon appIcon_;          // window icon, several sizes
@@ -153,6 +166,8 @@ class CCorvaneMapCreatorDlg : public QDialog {
   int totalCount_ = 0;     // count of the counting pass
   int doneCount_ = 0;      // count of the converting pass so far
   bool closing_ = false;   // the close command has begun
+  bool jobStarted_ = false;   // a job was started and its end notification has not come yet
+  bool stopClicked_ = false;  // "Zastavit" was pressed during the current job
 
   std::map<int, QWidget*> controls_;  // by id; owned by the dialog as children
   QLabel* sourceStatus_ = nullptr;        // 1010

@@ -31,6 +31,7 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
       convertButton_->setText(QString::fromUtf16(res::kConvertCaption));
       convertButton_->setEnabled(true);
       EnableInputs(true);
+      ExplainJobEnd(count);
       break;
     default:
       break;  // not a notification of this window

@@ -1,20 +1,22 @@
 #include "app/path_choosers.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "res/strings.h"
 
 namespace app {
 
-std::optional<QString> DesktopPathChoosers::ChooseFolder() {
-  const QString folder = QFileDialog::getExistingDirectory(nullptr);
+std::optional<QString> DesktopPathChoosers::ChooseFolder(const QString& current) {
+  const QString folder = QFileDialog::getExistingDirectory(nullptr, QString(), StartFolderFor(current));
   if (folder.isEmpty()) return std::nullopt;
   return folder;
 }
 
-std::optional<QString> DesktopPathChoosers::ChooseMapFile() {
-  QFileDialog chooser(nullptr);
+std::optional<QString> DesktopPathChoosers::ChooseMapFile(const QString& current) {
+  QFileDialog chooser(nullptr, QString(), StartFolderFor(current));
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setFileMode(QFileDialog::AnyFile);
   chooser.setDefaultSuffix(QString::fromUtf16(res::kMapFileExtension));
@@ -23,6 +25,16 @@ std::optional<QString> DesktopPathChoosers::ChooseMapFile() {
   const QStringList files = chooser.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
   return files.first();
+}
+
+QString StartFolderFor(const QString& boxText) {
+  if (!boxText.isEmpty()) {
+    const QFileInfo named(boxText);
+    if (named.isDir()) return named.absoluteFilePath();
+    const QFileInfo parent(named.absolutePath());
+    if (parent.isDir()) return parent.absoluteFilePath();
+  }
+  return QDir::homePath();
 }
 
 QStringList NameFiltersFromPairs(std::u16string_view filter) {

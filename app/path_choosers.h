@@ -15,21 +15,28 @@ namespace app {
 class PathChoosers {
  public:
   virtual ~PathChoosers() = default;
-  // The chosen folder's path, or nothing when the user cancelled.
-  virtual std::optional<QString> ChooseFolder() = 0;
+  // The chosen folder's path, or nothing when the user cancelled. `current`
+  // is the source box's text, where the chooser starts (see StartFolderFor).
+  virtual std::optional<QString> ChooseFolder(const QString& current) = 0;
   // The chosen file's full path (it need not exist), or nothing when the user
-  // cancelled.
-  virtual std::optional<QString> ChooseMapFile() = 0;
+  // cancelled. `current` is the target box's text.
+  virtual std::optional<QString> ChooseMapFile(const QString& current) = 0;
 };
 
 // The desktop's choosers: a folder chooser with no title and no options, and
 // an open-mode file chooser with the map file's default extension and filter
-// that neither requires the file to exist nor asks before overwriting.
+// that neither requires the file to exist nor asks before overwriting. Both
+// open in StartFolderFor(current), with no file name filled in.
 class DesktopPathChoosers : public PathChoosers {
  public:
-  std::optional<QString> ChooseFolder() override;
-  std::optional<QString> ChooseMapFile() override;
+  std::optional<QString> ChooseFolder(const QString& current) override;
+  std::optional<QString> ChooseMapFile(const QString& current) override;
 };
+
+// The folder a chooser opens in for a box's text: the text itself when it
+// names an existing folder, else the folder it lies in when that exists,
+// else the user's home folder (never the folder the program was started in).
+QString StartFolderFor(const QString& boxText);
 
 // Turns a filter of "description|pattern|...||" pairs into the chooser's name
 // filters "description (pattern)". A description that already ends with a

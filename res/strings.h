@@ -26,6 +26,9 @@ inline constexpr char16_t kMapFileFilter[] =
 // Shown when the worker thread cannot be started.
 inline constexpr char16_t kWorkerNotStarted[] = u"Převod nelze spustit: vlákno se nepodařilo vytvořit.";
 
+// Language of Qt's own texts (its "qtbase_cs.qm" catalogue).
+inline constexpr char16_t kQtLanguage[] = u"cs";
+
 // Settings: organisation word, section and entries.
 inline constexpr char16_t kOrganisation[] = u"Corvane";
 inline constexpr char16_t kSettingsSection[] = u"Options";

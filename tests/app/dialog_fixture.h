@@ -32,13 +32,20 @@
 namespace app_test {
 
 // Choosers that give prepared answers, oldest first; nothing (cancel) when
-// none is left.
+// none is left. They keep the box text each was opened with.
 class ScriptedChoosers : public app::PathChoosers {
  public:
   std::deque<std::optional<QString>> folders;  // answers of ChooseFolder
   std::deque<std::optional<QString>> files;    // answers of ChooseMapFile
-  std::optional<QString> ChooseFolder() override { return Next(folders); }
-  std::optional<QString> ChooseMapFile() override { return Next(files); }
+  std::vector<QString> openedWith;             // `current` of every call, in order
+  std::optional<QString> ChooseFolder(const QString& current) override {
+    openedWith.push_back(current);
+    return Next(folders);
+  }
+  std::optional<QString> ChooseMapFile(const QString& current) override {
+    openedWith.push_back(current);
+    return Next(files);
+  }
 
  private:
   static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QObject>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "app/path_choosers.h"
+#include "platform/qt/qt_translations.h"
 #include "platform/qt/queued_call_channel.h"
 #include "platform/qt/settings_store.h"
 #include "platform/qt/window_thread_message_box.h"
@@ -176,3 +178,28 @@ TEST(PathChoosers, FilterPairsBecomeNameFilters) {
 }
 
 }  // namespace
+
+// TRANS-1: Qt's Czech catalogue turns the choosers' and message boxes' own
+// texts Czech while installed, and English again when removed; a folder
+// without the catalogue installs nothing and changes nothing.
+TEST(QtTranslations, CzechCatalogueWhenPresent) {
+  const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+  {
+    QTemporaryDir empty;
+    platform::qt::QtTranslations missing;
+    EXPECT_FALSE(missing.Install("cs", empty.path()));
+    EXPECT_FALSE(missing.Installed());
+    EXPECT_EQ(lookIn(), "Look in:");
+  }
+  if (!QFile::exists(platform::qt::QtTranslations::DefaultFolder() + "/qtbase_cs.qm")) {
+    GTEST_SKIP() << "Qt's Czech catalogue is not installed (Debian package qt6-translations-l10n)";
+  }
+  {
+    platform::qt::QtTranslations czech;
+    ASSERT_TRUE(czech.Install("cs"));
+    EXPECT_EQ(lookIn(), QString::fromUtf8("Hledat v:"));
+    EXPECT_EQ(cancel(), QString::fromUtf8("Zrušit"));
+  }
+  EXPECT_EQ(cancel(), "Cancel");
+}

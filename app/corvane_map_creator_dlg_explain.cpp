@@ -1,0 +1,68 @@
+// The dialog's explanations: the tooltips of the two status indicators after
+// each refresh, and of the counter and the progress bar after each job. Each
+// tooltip is also the control's accessible description, so that a screen
+// reader tells the same.
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+
+#include "app/corvane_map_creator_dlg.h"
+#include "app/job_result_text.h"
+#include "app/status_explanation.h"
+#include "platform/file_io.h"
+#include "res/explanation_strings.h"
+
+namespace {
+
+void SetExplanation(QWidget* control, const QString& text) {
+  control->setToolTip(text);
+  control->setAccessibleDescription(text);
+}
+
+}  // namespace
+
+void CCorvaneMapCreatorDlg::ExplainSourceStatus(bool exists, const std::string& decidingFile,
+                                                int detectedLayout) {
+  app::SourceFacts facts;
+  facts.path = sourcePath_;
+  facts.exists = exists;
+  facts.isFolder = exists && platform::IsDirectory(QFile::encodeName(sourcePath_).toStdString());
+  facts.accepted = sourceReady_ != 0;
+  facts.decidingFile = QFile::decodeName(QByteArray::fromStdString(decidingFile));
+  facts.detectedLayout = detectedLayout;
+  facts.autoDetect = autoDetect_ != 0;
+  SetExplanation(sourceStatus_, app::ExplainSource(facts));
+}
+
+void CCorvaneMapCreatorDlg::ExplainTargetStatus(bool createFailed) {
+  const std::string target = QFile::encodeName(targetPath_).toStdString();
+  app::TargetFacts facts;
+  facts.path = targetPath_;
+  facts.exists = platform::PathExists(target);
+  facts.isFolder = facts.exists && platform::IsDirectory(target);
+  facts.isMap = mapReady_ != 0;
+  facts.createFailed = createFailed;
+  if (!createFailed) facts.sqliteMessage = QString::fromStdU16String(shownMessages_.LastSinceRestart());
+  SetExplanation(targetStatus_, app::ExplainTarget(facts));
+}
+
+void CCorvaneMapCreatorDlg::ExplainJobStart() {
+  jobStarted_ = true;
+  stopClicked_ = false;
+  shownMessages_.Restart();  // every box shown from now on until the end reports an error of the job
+  job_.stats.Reset();        // a worker that cannot start leaves no counts of an earlier job
+  const QString running = QString::fromUtf16(res::kJobRunningTip);
+  SetExplanation(tileCount_, running);
+  SetExplanation(progressBar_, running);
+}
+
+void CCorvaneMapCreatorDlg::ExplainJobEnd(int finalCount) {
+  if (!jobStarted_) return;  // an end notification of no job of this window
+  jobStarted_ = false;
+  const app::JobResult result = app::SummariseJob(
+      job_.stats, finalCount, totalCount_, stopClicked_, shownMessages_.CountSinceRestart(),
+      QString::fromStdU16String(shownMessages_.FirstSinceRestart()));
+  const QString text = app::DescribeJobResult(result);
+  SetExplanation(tileCount_, text);
+  SetExplanation(progressBar_, text);
+}

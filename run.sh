@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Builds CorvaneMapCreator (Release, in build/) and starts the window.
+# Builds CorvaneMapCreator (Release, in build-run/) and starts the window.
 #   ./run.sh              start the window
 #   ./run.sh cvmap ARGS   run the command line instead
-# The build is quiet; when it fails, its log is shown and the script exits
-# non-zero.
+# Installs only what it needs: the command line needs no Qt, and neither
+# needs the test or benchmark libraries. The build is quiet; when it fails,
+# its log is shown and the script exits non-zero.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/tools/setup.sh"
-corvane_install_missing
 
-build="$here/build"
+# Its own build folder: test.sh builds build/ with the tests and benchmarks.
+build="$here/build-run"
 log="$build/run-build.log"
 mkdir -p "$build"
 
@@ -21,20 +22,25 @@ quiet() {  # runs a build step, showing its output only when it fails
   fi
 }
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
+configure() {  # window ON|OFF
   quiet cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-    -DCORVANE_WITH_WINDOW=ON -DCORVANE_WITH_TESTS=ON -DCORVANE_WITH_BENCH=ON
-fi
+    -DCORVANE_WITH_WINDOW="$1" -DCORVANE_WITH_TESTS=OFF -DCORVANE_WITH_BENCH=OFF
+}
+
+window_configured() {
+  grep -q '^CORVANE_WITH_WINDOW:BOOL=ON$' "$build/CMakeCache.txt" 2>/dev/null
+}
 
 if [ "${1:-}" = "cvmap" ]; then
   shift
+  corvane_install_packages "${corvane_packages_cvmap[@]}"
+  # A folder already set up for the window keeps it; a new one gets no Qt.
+  [ -f "$build/CMakeCache.txt" ] || configure OFF
   quiet cmake --build "$build" --target cvmap -j "$(corvane_jobs)"
   exec "$build/cli/cvmap" "$@"
 fi
 
-quiet cmake --build "$build" -j "$(corvane_jobs)"
-if [ -x "$build/app/CorvaneMapCreator" ]; then
-  exec "$build/app/CorvaneMapCreator" "$@"
-fi
-echo "The window is not built yet; use the command line:" >&2
-exec "$build/cli/cvmap" --help
+corvane_install_packages "${corvane_packages_cvmap[@]}" "${corvane_packages_window[@]}"
+window_configured || configure ON
+quiet cmake --build "$build" --target CorvaneMapCreator cvmap -j "$(corvane_jobs)"
+exec "$build/app/CorvaneMapCreator" "$@"

@@ -3,7 +3,9 @@
 #   ./test.sh             Release build in build/, all tests
 #   ./test.sh --sanitize  also an AddressSanitizer+UBSan build in build-asan/
 #   ./test.sh --quick     skip tests labelled "slow"
-# Exits non-zero when a build or a test fails.
+# After the Release tests it builds the Debian package from build/ and checks
+# it (tools/check_package.sh). Exits non-zero when a build, a test or the
+# package check fails.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$here/tools/setup.sh"
@@ -29,6 +31,7 @@ run_suite() {  # build-folder extra-cmake-args...
 }
 
 run_suite "$here/build" -DCMAKE_BUILD_TYPE=Release
+"$here/tools/check_package.sh" "$here/build"
 if [ "$sanitize" -eq 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON

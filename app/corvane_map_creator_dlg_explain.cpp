@@ -1,7 +1,7 @@
 // The dialog's explanations: the tooltips of the two status indicators after
 // each refresh, and of the counter and the progress bar after each job. Each
-// tooltip is also the control's accessible description, so that a screen
-// reader tells the same.
+// tooltip's text is also the control's accessible description, so that a
+// screen reader tells the same.
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,8 +14,11 @@
 
 namespace {
 
+// The tooltip shows `text` as a paragraph that keeps its line breaks and
+// wraps at a readable width (a plain-text tooltip is one line as long as a
+// path makes it); the accessible description is the plain text.
 void SetExplanation(QWidget* control, const QString& text) {
-  control->setToolTip(text);
+  control->setToolTip(QStringLiteral("<p style=\"white-space:pre-wrap\">%1</p>").arg(text.toHtmlEscaped()));
   control->setAccessibleDescription(text);
 }
 

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
   const QString folder = QString::fromLocal8Bit(argv[1]);
   bool ok = Save(DrawReady(), folder, "ready_16.png");
   ok = Save(DrawNotReady(), folder, "not_ready_16.png") && ok;
-  for (int size : {16, 24, 32, 48, 64, 128}) {
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
     ok = Save(DrawApp(size), folder, QString("app_%1.png").arg(size)) && ok;
   }
   return ok ? 0 : 1;

@@ -15,6 +15,10 @@
 // state into the controls with the boxes' change handlers blocked, so that a
 // box filled by the program never runs a handler on stale state.
 //
+// The window explains itself: after every refresh each indicator's tooltip
+// (also its accessible description) says why it has its colour, and after
+// every job the counter and the bar tell how the job ended and its counts.
+//
 // States: Idle (button "Převést", inputs enabled), Running (button
 // "Zastavit", enabled; inputs disabled), Stopping (button "Zastavit",
 // disabled; inputs disabled). The end notification returns to Idle.

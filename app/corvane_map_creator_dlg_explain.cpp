@@ -9,10 +9,13 @@
 #include "app/corvane_map_creator_dlg.h"
 #include "app/job_result_text.h"
 #include "app/status_explanation.h"
+#include "convert/probe.h"
 #include "platform/file_io.h"
 #include "res/explanation_strings.h"
 
 namespace {
+
+constexpr std::size_t kSuggestionsShown = 3;  // tile folders a refused source's tooltip names at most
 
 // The tooltip shows `text` as a paragraph that keeps its line breaks and
 // wraps at a readable width (a plain-text tooltip is one line as long as a
@@ -34,6 +37,13 @@ void CCorvaneMapCreatorDlg::ExplainSourceStatus(bool exists, const std::string& 
   facts.decidingFile = QFile::decodeName(QByteArray::fromStdString(decidingFile));
   facts.detectedLayout = detectedLayout;
   facts.autoDetect = autoDetect_ != 0;
+  if (exists && sourceReady_ == 0) {
+    // A refused folder is often the root above the tile folders: name them.
+    for (const convert::SourceSuggestion& suggestion :
+         convert::SuggestSourceFolders(QFile::encodeName(sourcePath_).toStdString(), kSuggestionsShown)) {
+      facts.suggestions.push_back({QFile::decodeName(QByteArray::fromStdString(suggestion.folder)), suggestion.layout});
+    }
+  }
   SetExplanation(sourceStatus_, app::ExplainSource(facts));
 }
 

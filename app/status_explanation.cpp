@@ -32,7 +32,12 @@ QString ExplainSource(const SourceFacts& facts) {
   if (!facts.exists) return Text(res::kSourceMissingTip).arg(facts.path);
   const QString file = PathBelow(facts.path, facts.decidingFile);
   if (!facts.accepted) {
-    return Text(res::kSourceRefusedTip).arg(facts.path, file);
+    QString text = Text(res::kSourceRefusedTip).arg(facts.path, file);
+    for (const SourceFacts::Suggestion& suggestion : facts.suggestions) {
+      text += u' ' + Text(res::kSourceSuggestionTip)
+                         .arg(PathBelow(facts.path, suggestion.folder), LayoutName(suggestion.layout));
+    }
+    return text;
   }
   if (!facts.isFolder) return Text(res::kSourceNotFolderTip).arg(facts.path);
   if (facts.decidingFile.isEmpty() || facts.detectedLayout < 0) {

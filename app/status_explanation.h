@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 namespace app {
 
@@ -18,6 +19,11 @@ struct SourceFacts {
   QString decidingFile;   // the file the probe tested, full path; empty when none was met
   int detectedLayout = -1;  // the deciding file's layout (0, 1), -1 when it is no tile
   bool autoDetect = true;   // the layout was put on the radio buttons
+  struct Suggestion {
+    QString folder;  // full path of a folder below that holds tiles
+    int layout;      // their layout (0, 1)
+  };
+  std::vector<Suggestion> suggestions;  // refused: where the tiles are instead
 };
 
 // What a refresh of the target file, or a failed create, found.

@@ -23,6 +23,9 @@ inline constexpr char16_t kSourceRefusedTip[] =
     u"Složku „%1“ nelze převést: soubor „%2“, první, na který kontrola narazila, není kachle "
     u"GeoKuku ani OSM Tracker Storage. Vyberte složku, ve které jsou jen kachle (cache GeoKuku, "
     u"nebo strom zoom/sloupec/řádek.png).";
+// Appended to the refusal, once per folder below that holds tiles: %1 the
+// folder (relative to the source), %2 its layout.
+inline constexpr char16_t kSourceSuggestionTip[] = u"Kachle formátu %2 jsou ve složce „%1“.";
 inline constexpr char16_t kSourceNotFolderTip[] =
     u"„%1“ je soubor, ne složka: převod v něm nenajde žádné kachle. Vyberte složku s kachlemi.";
 inline constexpr char16_t kSourceNoFileTip[] =

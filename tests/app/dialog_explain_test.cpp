@@ -29,6 +29,8 @@ TEST_F(DialogTest, IndicatorTooltipsGiveTheReason) {
   const QString osm = MakeOsmTree("osm");
   const QString geokuk = MakeGeoKukTree("geokuk");
   ASSERT_TRUE(WriteFile(Path("mixed/readme.txt"), "not a tile"));
+  ASSERT_TRUE(WriteFile(Path("atlas/a-readme.txt"), "not a tile"));  // read before the tile folder
+  ASSERT_TRUE(WriteFile(Path("atlas/mapy/16/353/220.png"), "tile"));
   ASSERT_TRUE(QDir().mkpath(Path("empty")));
   ASSERT_TRUE(WriteFile(Path("plain.txt"), "this is plain text and no database at all, not even close"));
   const QString map = MakeMapFile("mapa.cvmap");
@@ -47,6 +49,8 @@ TEST_F(DialogTest, IndicatorTooltipsGiveTheReason) {
       {"source-missing", res::IDC_SOURCE_STATUS, typeSource(Path("nic")), false, {Path("nic"), "neexistuje"}},
       {"source-refused", res::IDC_SOURCE_STATUS, typeSource(Path("mixed")), false,
        {"„readme.txt“", "není kachle GeoKuku ani OSM Tracker Storage", "Vyberte složku"}},
+      {"source-refused-names-tile-folder", res::IDC_SOURCE_STATUS, typeSource(Path("atlas")), false,
+       {"„a-readme.txt“", "Kachle formátu OSM Tracker Storage jsou ve složce „mapy“."}},
       {"source-is-file", res::IDC_SOURCE_STATUS, typeSource(Path("plain.txt")), true, {"je soubor, ne složka"}},
       {"source-no-file", res::IDC_SOURCE_STATUS, typeSource(Path("empty")), true,
        {Path("empty"), "nenašla žádný soubor"}},

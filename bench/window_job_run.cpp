@@ -26,8 +26,8 @@ namespace {
 // Choosers are never used here.
 class NoChoosers : public app::PathChoosers {
  public:
-  std::optional<QString> ChooseFolder() override { return std::nullopt; }
-  std::optional<QString> ChooseMapFile() override { return std::nullopt; }
+  std::optional<QString> ChooseFolder(const QString&) override { return std::nullopt; }
+  std::optional<QString> ChooseMapFile(const QString&) override { return std::nullopt; }
 };
 
 }  // namespace

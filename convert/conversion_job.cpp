@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "convert/layouts.h"
-#include "convert/tile_inserter.h"
 #include "convert/tile_matcher.h"
 #include "platform/file_io.h"
 #include "platform/file_writeback.h"
@@ -23,8 +22,11 @@
 #include "regex/bad_regexpr.h"
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
+#include "store/tile_inserter.h"
 
 namespace convert {
+
+using store::TileInserter;
 
 // What one walk keeps from file to file: the compiled pattern, the prepared
 // insert and the read buffer are made once per pass, not once per file.

@@ -1,6 +1,8 @@
 // The map file: one SQLite database holding map tile images under their key
 // (x, y, z, s). This header is the single home of its statements and of the
-// steps that create, recognise and fill it.
+// steps that create and recognise it as the window does; map_file_open.h
+// opens one for a conversion or for reading, tile_inserter.h stores tiles and
+// tile_lookup.h compares them.
 //
 //   info(minzoom, maxzoom)             no key; left empty
 //   tiles(x int, y int, z int, s int, image blob, PRIMARY KEY (x,y,z,s))
@@ -15,12 +17,11 @@
 // thread at a time.
 #pragma once
 
-#include <cstddef>
 #include <string>
-#include <string_view>
 
 #include "platform/message_box.h"
 #include "store/sqlite_database.h"
+#include "store/tile_key.h"
 
 namespace store {
 
@@ -71,24 +72,5 @@ bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,
 // or changed.
 bool RecogniseMapFileReadOnly(SQLite::Database& db, const std::string& path,
                               platform::MessageBoxService& boxes);
-
-// One tile row for StoreTile.
-struct TileRow {
-  int x = 0;                       // tile column
-  int y = 0;                       // tile row
-  int z = 0;                       // 17 minus the zoom level
-  bool sourceIsText = false;       // s is bound as text (true) or as sourceNumber
-  std::string_view sourceUtf8;     // source name, UTF-8, when sourceIsText
-  int sourceNumber = 0;            // source number otherwise
-  const unsigned char* image = nullptr;  // tile bytes (may be null when imageSize is 0)
-  std::size_t imageSize = 0;       // length of image in bytes
-};
-
-// Stores one tile: prepares the insert anew, binds the five values, steps once
-// and releases the statement. Returns sqlite3_step's code; a key that is
-// already present is refused (SQLITE_CONSTRAINT) and the stored row stays.
-// An empty image is stored as an empty blob, not NULL.
-// Throws SQLite::Error when the insert cannot be prepared.
-int StoreTile(SQLite::Database& db, const TileRow& row);
 
 }  // namespace store

@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "store/map_file.h"
 #include "store/sqlite_database.h"
+#include "store/tile_inserter.h"
 #include "tests/platform/temp_dir.h"
 #include "tests/store/store_test_support.h"
 
@@ -157,20 +158,19 @@ TEST(Cvmap, InfoCountsTiles) {
     platform::RecordingMessageBox boxes;
     SQLite::Database db(&boxes);
     ASSERT_TRUE(store::CreateMapFileNative(db, map));
-    auto add = [&](int x, int zoom, const char* source, int bytes) {
-      const std::string image(bytes, 'i');
-      store::TileRow row;
-      row.x = x;
-      row.z = store::ZoomToZ(zoom);
-      row.sourceIsText = source != nullptr;
-      row.sourceUtf8 = source != nullptr ? source : "";
-      row.image = reinterpret_cast<const unsigned char*>(image.data());
-      row.imageSize = image.size();
-      ASSERT_EQ(store::StoreTile(db, row), SQLITE_DONE);
+    store::TileInserter inserter(db);
+    auto add = [&](int x, int zoom, const char16_t* source, int bytes) {
+      const std::vector<unsigned char> image(bytes, 'i');
+      store::TileKey key;
+      key.x = x;
+      key.z = store::ZoomToZ(zoom);
+      key.sourceIsText = source != nullptr;
+      if (source != nullptr) key.source = source;
+      ASSERT_EQ(inserter.Insert(key, image), store::TileInserter::Outcome::Stored);
     };
-    add(1, 15, "base_n", 100);
-    add(2, 15, "base_n", 50);
-    add(3, 18, "12", 7);
+    add(1, 15, u"base_n", 100);
+    add(2, 15, u"base_n", 50);
+    add(3, 18, u"12", 7);
     add(4, 15, nullptr, 1);
   }
   ASSERT_EQ(RunCvmap(dir, {"create", map}).exitCode, 0);

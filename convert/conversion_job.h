@@ -93,6 +93,8 @@ struct ConversionStats {
   std::atomic<long long> unreadable{0};     // tiles that could not be opened or read (not regular, vanished, no permission)
   std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long); their files are not in the map
   std::atomic<int> databaseErrors{0};       // errors that stopped the job (0 or 1): database, or a pattern that does not compile
+  std::atomic<long long> rolledBack{0};     // tiles lost when a database error rolled their batch back (stored, then undone), and the tile whose insert failed
+  std::atomic<int> databaseErrorCode{0};    // SQLite's result code of the error that stopped the job; 0 when none
 
   void Reset();
 };
@@ -112,6 +114,7 @@ struct ConversionJob {
   long long commitBatch = kCommitBatch;                    // a folder end commits a transaction holding this many stored tiles
   std::chrono::steady_clock::duration commitInterval = kCommitInterval;  // ... or open this long with a tile stored
   std::uint64_t writebackStep = kWritebackStep;            // tile bytes stored between two starts of the map file's writeback
+  std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
 
   // Walks one folder and, recursively, all folders below it with the given
   // pass. Called on the source folder by RunConversion; a call made while no

@@ -1,8 +1,9 @@
 // cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet] [--verbose]
 //
 // Runs a conversion session (convert/conversion_session.h) and prints what it
-// yields: the progress line while it runs, the summary, and the messages of a
-// refusal or of the database error that stopped it. Ctrl-C stops the job at
+// yields: the progress line while it runs, with --verbose every file it does
+// not store, the summary, and the messages of a refusal or of the database
+// error that stopped it. Ctrl-C stops the job at
 // the next entry; what was stored stays.
 //
 // Exit codes: 0 done; 1 the map file cannot be written or a database error
@@ -10,6 +11,7 @@
 // by Ctrl-C.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/command.h"
@@ -20,6 +22,7 @@
 #include "cli/terminal.h"
 #include "convert/conversion_session.h"
 #include "convert/progress_text.h"
+#include "convert/skip_listener.h"
 
 namespace cli {
 
@@ -27,6 +30,35 @@ namespace {
 
 const Usage kConvertUsage{"convert", "convert SOURCE MAP [--layout auto|geokuk|osm] [-q] [-v]", kConvertHelp,
                           {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
+
+// Lists every file the job does not store on stderr, one line each:
+// "not stored: PATH: WHY", and every folder it cannot read.
+class SkipLister : public convert::SkipListener {
+ public:
+  explicit SkipLister(Terminal& terminal) : terminal_(terminal) {}
+  void Skipped(std::string_view relativePath, convert::SkipReason reason) override {
+    const std::string path(relativePath);
+    std::string line;
+    switch (reason) {
+      case convert::SkipReason::NotTile:
+        line = "not stored: " + path + ": not a tile of the layout";
+        break;
+      case convert::SkipReason::AlreadyPresent:
+        line = "not stored: " + path + ": already present (the stored tile stays)";
+        break;
+      case convert::SkipReason::Unreadable:
+        line = "not stored: " + path + ": unreadable";
+        break;
+      case convert::SkipReason::FolderUnreadable:
+        line = "not read: " + path + ": the folder could not be read";
+        break;
+    }
+    terminal_.Line(stderr, kMessagePrefix + line);
+  }
+
+ private:
+  Terminal& terminal_;  // not owned
+};
 
 convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome) {
   const convert::ConversionCounts& c = outcome.counts;
@@ -61,7 +93,9 @@ int RunConvert(const std::vector<std::string>& args) {
   TerminalMessageBox jobMessages(terminal, kMessagePrefix + request.map + ": ");
   request.messages = &jobMessages;
   ProgressDisplay progress(terminal);
+  SkipLister skips(terminal);
   convert::ConversionSession session;
+  if (parsed.Has("verbose")) session.job().skipListener = &skips;
   convert::ConversionOutcome outcome;
   {
     InterruptScope interrupt(&RequestStopOf<convert::ConversionSession>, &session);

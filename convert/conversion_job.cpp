@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "convert/layouts.h"
-#include "convert/tile_matcher.h"
+#include "convert/skip_listener.h"
+#include "convert/tile_recognizer.h"
 #include "platform/file_io.h"
 #include "platform/file_writeback.h"
 #include "platform/folder_search.h"
@@ -33,7 +34,7 @@ using store::TileInserter;
 struct WalkState {
   int pass = 0;                            // CountingPass or ConvertingPass
   int layout = 0;                          // the job's layout, copied when the pass starts
-  std::unique_ptr<TileMatcher> matcher;    // converting pass: the layout's pattern; null stores nothing
+  std::unique_ptr<TileRecognizer> recognizer;  // converting pass: the layout's tile rules; null stores nothing
   std::unique_ptr<TileInserter> inserter;  // converting pass: the reused insert statement
   std::vector<unsigned char> buffer;       // the file being stored; its capacity is reused
   std::string filePath;                    // the full path of the file being stored; its capacity is reused
@@ -150,28 +151,24 @@ bool CommitOpenTransaction(ConversionJob& job) {
   return true;
 }
 
+// Tells the job's listener, if any, that the entry at `path` was not stored.
+void ReportSkipped(ConversionJob& job, std::string_view path, SkipReason reason) {
+  if (job.skipListener != nullptr) job.skipListener->Skipped(NativeRelativePath(path, job.sourceFolder), reason);
+}
+
 // Handles one file of the converting pass: recognise, decode, read, insert.
 void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
                const platform::FolderSearch& search, const platform::FolderEntry& entry) {
   ConversionStats& stats = job.stats;
-  if (!state.matcher) {
-    stats.notTiles.fetch_add(1, std::memory_order_relaxed);
-    return;
-  }
   std::string& fullPath = state.filePath;
   fullPath.assign(folderPath);
   if (fullPath.empty() || fullPath.back() != '/') fullPath.push_back('/');
   fullPath += entry.name;  // JoinPath(folderPath, entry.name), without a new string per file
-  const std::u16string relative = RelativePath(fullPath, job.sourceFolder);
-  if (!state.matcher->Matches(relative)) {
-    stats.notTiles.fetch_add(1, std::memory_order_relaxed);
-    return;
-  }
-  const std::optional<TileKey> key = state.layout == LayoutGeoKuk
-                                         ? DecodeGeoKukKey(platform::Utf8ToUtf16(entry.name))
-                                         : DecodeOsmTrackerStorageKey(relative);
+  std::optional<TileKey> key;
+  if (state.recognizer) key = state.recognizer->Recognize(RelativePath(fullPath, job.sourceFolder), entry.name);
   if (!key) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, SkipReason::NotTile);
     return;
   }
   // Only regular files are opened: a FIFO or device named like a tile would
@@ -182,6 +179,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
       search.ReadEntry(entry.name, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
     stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, SkipReason::Unreadable);
     return;
   }
 
@@ -205,9 +203,11 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
       break;
     case TileInserter::Outcome::Duplicate:
       stats.duplicates.fetch_add(1, std::memory_order_relaxed);
+      ReportSkipped(job, fullPath, SkipReason::AlreadyPresent);
       break;
     case TileInserter::Outcome::TooBig:
       stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+      ReportSkipped(job, fullPath, SkipReason::Unreadable);
       break;
     case TileInserter::Outcome::Failed:
       StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
@@ -223,9 +223,9 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
   state.layout = job.layout;
   if (pass == ConvertingPass) {
     assert(job.database != nullptr);
-    if (const std::u16string* pattern = ConversionPatternFor(state.layout)) {
+    if (state.layout == LayoutGeoKuk || state.layout == LayoutOsmTrackerStorage) {
       try {
-        state.matcher = std::make_unique<TileMatcher>(*pattern);
+        state.recognizer = std::make_unique<TileRecognizer>(state.layout);
       } catch (const std::exception& error) {
         // The patterns are fixed texts; this only happens if the engine
         // cannot compile them, and then no file could be recognised.
@@ -274,7 +274,10 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   } else {
     searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
   }
-  if (!searching && pass == ConvertingPass) stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+  if (!searching && pass == ConvertingPass) {
+    stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(*this, folderPath, SkipReason::FolderUnreadable);
+  }
   if (pass == ConvertingPass) BeginTransactionIfNone(*this);
   // A folder already on the walk's path (reached again through a link) is
   // walked as an empty folder.

@@ -23,8 +23,11 @@
 // every writebackStep bytes (platform::FileWriteback, on a helper thread), so
 // that a commit's sync finds little left to write.
 //
+// Every file the converting pass does not store, and every folder it cannot
+// list, is also told to skipListener (when set), in walk order.
+//
 // Thread-safety: the caller fills layout, sourceFolder, database,
-// notifications and messageBoxes, sets running = 1 and stopRequested = 0, and
+// notifications, messageBoxes and skipListener, sets running = 1 and stopRequested = 0, and
 // then starts the worker with [&job]{ convert::ConversionThreadProc(&job); }.
 // While `running` is 1 the caller only sets stopRequested (any thread, also a
 // signal handler) and reads `stats`; the worker alone uses the database.
@@ -54,6 +57,8 @@ class MessageBoxService;
 }  // namespace platform
 
 namespace convert {
+
+class SkipListener;
 
 enum NotifyCode : int {
   NotifyCounted = 1,    // count = files counted so far (the source folder's notice: the total)
@@ -110,6 +115,7 @@ struct ConversionJob {
   int fileCount = 0;                                       // files met so far in the current pass (worker only)
   platform::NotificationChannel* notifications = nullptr;  // not owned; receives (code, fileCount)
   platform::MessageBoxService* messageBoxes = nullptr;     // not owned; database errors met by the worker
+  SkipListener* skipListener = nullptr;                    // not owned, may be null; hears of each file not stored (converting pass)
   ConversionStats stats;                                   // for the command line's progress and summary
   long long commitBatch = kCommitBatch;                    // a folder end commits a transaction holding this many stored tiles
   std::chrono::steady_clock::duration commitInterval = kCommitInterval;  // ... or open this long with a tile stored

@@ -1,6 +1,7 @@
 #include "convert/layouts.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "convert/text_reading.h"
@@ -8,10 +9,16 @@
 namespace convert {
 
 // Each "\\" is one literal backslash (the path separator), "\." a literal dot.
+// Every pattern ends with "$": a path that goes on after the extension (a
+// partial download "11308.png.part", a "x.kachle.tmp" or "x.kachle.bak") is
+// no tile, so that no broken image is ever stored under a tile's key.
+// The converting pass takes every zoom the probe accepts (one or two digits)
+// and every column and row (one digit or more): atlas makers' trees keep
+// their overview levels 0-9, and their first tiles have numbers below 10.
 const std::u16string kGeoKukPattern =
-    uR"(^\\[0-9a-f]{2}\\[0-9a-f]{2}\\[0-9a-f]{2}\\[0-9a-f]{2}\\.*\.kachle)";
-const std::u16string kOsmTrackerStoragePattern = uR"(^\\[0-9]{2}\\[0-9]{2,}\\[0-9]{2,}\.(png|jpg))";
-const std::u16string kOsmTrackerStorageProbePattern = uR"(^\\[0-9]{1,2}\\[0-9]{1,}\\[0-9]{1,}\.(png|jpg))";
+    uR"(^\\[0-9a-f]{2}\\[0-9a-f]{2}\\[0-9a-f]{2}\\[0-9a-f]{2}\\.*\.kachle$)";
+const std::u16string kOsmTrackerStoragePattern = uR"(^\\[0-9]{1,2}\\[0-9]{1,}\\[0-9]{1,}\.(png|jpg)$)";
+const std::u16string kOsmTrackerStorageProbePattern = uR"(^\\[0-9]{1,2}\\[0-9]{1,}\\[0-9]{1,}\.(png|jpg)$)";
 
 namespace {
 
@@ -24,6 +31,43 @@ std::optional<int> ZFromZoom(int zoom) {
   const long long z = static_cast<long long>(kZoomBase) - zoom;
   if (z < INT32_MIN || z > INT32_MAX) return std::nullopt;
   return static_cast<int>(z);
+}
+
+// True when `text` is count digits, minCount <= count <= maxCount: decimal
+// digits, or with `hex` the hexadecimal digits of either case. No blank, sign
+// or prefix ("0x") is a digit.
+bool IsDigits(const std::u16string& text, std::size_t minCount, std::size_t maxCount, bool hex = false) {
+  if (text.size() < minCount || text.size() > maxCount) return false;
+  for (const char16_t c : text) {
+    const bool decimal = c >= u'0' && c <= u'9';
+    const bool letter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    if (!decimal && !(hex && letter)) return false;
+  }
+  return true;
+}
+
+// The key of a GeoKuk name whose zoom is parts[at] (one or two decimal
+// digits) and whose x and y are the two parts after it (one to eight hex
+// digits each, read with HexToInt, at most INT32_MAX so that no key wraps
+// into a negative number). Returns nullopt when the parts do not read so;
+// the source name is left for the caller.
+std::optional<TileKey> GeoKukKeyFromParts(const std::vector<std::u16string>& parts, std::size_t at) {
+  if (at + 2 >= parts.size()) return std::nullopt;
+  const std::u16string& zoom = parts[at];
+  const std::u16string& x = parts[at + 1];
+  const std::u16string& y = parts[at + 2];
+  if (!IsDigits(zoom, 1, 2) || !IsDigits(x, 1, 8, true) || !IsDigits(y, 1, 8, true)) return std::nullopt;
+  const std::optional<int> level = ReadDecimal(zoom);
+  const std::optional<int> z = level ? ZFromZoom(*level) : std::nullopt;
+  const int xValue = HexToInt(x);
+  const int yValue = HexToInt(y);
+  if (!z || xValue < 0 || yValue < 0) return std::nullopt;
+  TileKey key;
+  key.x = xValue;
+  key.y = yValue;
+  key.z = *z;
+  key.sourceIsText = true;
+  return key;
 }
 
 std::u16string JoinParts(const std::vector<std::u16string>& parts, std::size_t count) {
@@ -77,32 +121,28 @@ std::optional<TileKey> DecodeGeoKukKey(const std::u16string& fileName) {
   // (relief_l) pushes the zoom out of the second place; then the last three
   // parts are zoom, x and y and everything before them is the name.
   std::size_t nameParts = 1;
-  std::optional<int> zoom = ReadDecimal(parts[1]);
-  if (!zoom && parts.size() >= 5) {
+  std::optional<TileKey> key = GeoKukKeyFromParts(parts, nameParts);
+  if (!key && parts.size() >= 5) {
     nameParts = parts.size() - 3;
-    zoom = ReadDecimal(parts[nameParts]);
+    key = GeoKukKeyFromParts(parts, nameParts);
   }
-  if (!zoom) return std::nullopt;
-  const std::optional<int> z = ZFromZoom(*zoom);
-  if (!z) return std::nullopt;
-
-  TileKey key;
-  key.x = HexToInt(parts[nameParts + 1]);
-  key.y = HexToInt(parts[nameParts + 2]);
-  key.z = *z;
-  key.sourceIsText = true;
-  key.source = ReplaceAll(JoinParts(parts, nameParts), kBaseNameGuard, kBaseName);
+  if (!key) return std::nullopt;
+  key->source = ReplaceAll(JoinParts(parts, nameParts), kBaseNameGuard, kBaseName);
   return key;
 }
 
 std::optional<TileKey> DecodeOsmTrackerStorageKey(const std::u16string& relativePath) {
   const std::u16string path = ReplaceAll(relativePath, u".", u"\\");
   const std::vector<std::u16string> parts = SplitParts(path, u"\\");
-  if (parts.size() < 3) return std::nullopt;
+  // zoom, column, row and the extension, which ends the path.
+  if (parts.size() != 4 || (parts[3] != u"png" && parts[3] != u"jpg")) return std::nullopt;
+  if (!IsDigits(parts[0], 1, 2) || !IsDigits(parts[1], 1, SIZE_MAX) || !IsDigits(parts[2], 1, SIZE_MAX)) {
+    return std::nullopt;
+  }
   const std::optional<int> zoom = ReadDecimal(parts[0]);
   const std::optional<int> x = ReadDecimal(parts[1]);
   const std::optional<int> y = ReadDecimal(parts[2]);
-  if (!zoom || !x || !y) return std::nullopt;
+  if (!zoom || !x || !y) return std::nullopt;  // a column or row too large for an int
   const std::optional<int> z = ZFromZoom(*zoom);
   if (!z) return std::nullopt;
 

@@ -8,7 +8,10 @@
 //                        e.g. "base_n_13_1b2_a3.kachle".
 //   OSM Tracker Storage  zoom\column\row.png or .jpg.
 // A file is a tile when its layout's pattern matches its relative path (see
-// source_paths.h); the decoders below are meant for such paths only.
+// source_paths.h) up to its end, and its key decodes; TileRecognizer
+// (tile_recognizer.h) applies both. The decoders check every part they read,
+// so a name that the pattern lets through but that holds no sound key is no
+// tile either.
 //
 // Thread-safety: pure functions and constants.
 //
@@ -42,29 +45,34 @@ inline constexpr int kZoomBase = 17;
 // The three pattern texts, compiled with flags 0 and mode 0 (case-sensitive).
 extern const std::u16string kGeoKukPattern;                   // tiles of the GeoKuk cache
 extern const std::u16string kOsmTrackerStoragePattern;        // tiles the converting pass stores
-extern const std::u16string kOsmTrackerStorageProbePattern;   // looser: what the folder probe accepts
+extern const std::u16string kOsmTrackerStorageProbePattern;   // what the folder probe accepts (the same paths)
 
 // Reads `text` as hexadecimal: white space at both ends is ignored, letters
 // of either case are digits, the value wraps in 32 bits. An empty text gives
-// 0; any character that is no hex digit gives 0 for the whole text.
+// 0; any character that is no hex digit gives 0 for the whole text. (The
+// GeoKuk decoder checks a part's digits before it reads it, so that these
+// zeros and wraps never become a key.)
 int HexToInt(std::u16string text);
 
 // The map file's key of a tile (store/tile_key.h).
 using TileKey = store::TileKey;
 
 // Decodes the key of a GeoKuk tile from its file name (no folders). The name
-// without ".kachle" is split at '_': source name, zoom (decimal), x and y
-// (hex). The source name "base_n" stays whole. When the second part is no
-// decimal number and there are five or more parts, the source name is
-// everything before the last three parts joined by '_' ("relief_l") and the
-// last three are zoom, x and y.
-// Returns nullopt when the name is not a tile: fewer than four parts, or no
-// decimal zoom (or a zoom whose z does not fit an int).
+// without ".kachle" is split at '_' (a run of '_' counts as one): source
+// name, zoom, x and y; the source name "base_n" stays whole and further parts
+// are ignored. The zoom must be one or two decimal digits, x and y one to
+// eight hex digits (either case) of at most 7fffffff. When the parts after
+// the first do not read so and there are five or more parts, the last three
+// must: then the source name is every part before them joined by '_'
+// ("relief_l_14_..."). Returns nullopt for any other name: no part that is
+// not pure hex is ever read as 0 (a copy "... - kopie (2).kachle", "0x10"),
+// and no key wraps.
 std::optional<TileKey> DecodeGeoKukKey(const std::u16string& fileName);
 
 // Decodes the key of an OSM Tracker Storage tile from its relative path
-// "\zoom\column\row.ext" (all decimal). Returns nullopt when a part is missing
-// or is no decimal number that fits an int.
+// "\zoom\column\row.png" (or ".jpg", which ends the path): a zoom of one or
+// two decimal digits, a column and a row of one digit or more. Returns
+// nullopt for any other path, and when the column or row does not fit an int.
 std::optional<TileKey> DecodeOsmTrackerStorageKey(const std::u16string& relativePath);
 
 }  // namespace convert

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "convert/layouts.h"
+#include "convert/source_paths.h"
 #include "convert/tile_matcher.h"
 #include "platform/folder_search.h"
 #include "platform/walk_guard.h"
@@ -12,9 +13,11 @@ namespace convert {
 namespace {
 
 // The probe's descent: one folder per level, first subfolder first, until
-// the first file. `guard` holds the folders of the descent so far.
+// the first file. `guard` holds the folders of the descent so far. *empty
+// (when not null) tells whether `path` itself held no entry.
 bool ProbeFolder(const std::string& path, const std::string& sourcePath, bool autoDetect,
-                 int* layoutChoice, std::string* decidingFile, platform::WalkGuard& guard) {
+                 int* layoutChoice, std::string* decidingFile, platform::WalkGuard& guard,
+                 bool* empty = nullptr) {
   std::string next;  // the subfolder to descend into, or the file that decides
   bool isFile = false;
   {
@@ -30,7 +33,10 @@ bool ProbeFolder(const std::string& path, const std::string& sourcePath, bool au
       isFile = !entry.isDirectory;
       found = true;
     }
-    if (!found) return true;  // no entry besides "." and "..": accepted
+    if (!found) {  // no entry besides "." and "..": accepted
+      if (empty != nullptr) *empty = true;
+      return true;
+    }
     // The search closes here, before the probe descends or tests.
     if (!isFile) {
       search.Close();
@@ -62,9 +68,54 @@ bool ProbeSourceFolder(const std::string& path, const std::string& sourcePath, b
 }
 
 ProbeOutcome ProbeSource(const std::string& sourcePath, int* layoutChoice) {
+  assert(layoutChoice != nullptr);
   ProbeOutcome outcome;
-  outcome.accepted = ProbeSourceFolder(sourcePath, sourcePath, true, layoutChoice, &outcome.decidingFile);
+  platform::WalkGuard guard;
+  outcome.accepted =
+      ProbeFolder(sourcePath, sourcePath, true, layoutChoice, &outcome.decidingFile, guard, &outcome.folderEmpty);
   return outcome;
+}
+
+namespace {
+
+// The subfolders of `folder` in walk order (native paths).
+std::vector<std::string> Subfolders(const std::string& folder) {
+  std::vector<std::string> folders;
+  platform::FolderSearch search;
+  if (!search.Open(folder, platform::EntryDetail::KindOnly)) return folders;
+  platform::FolderEntry entry;
+  while (search.Next(&entry)) {
+    if (entry.isDirectory && entry.name != "." && entry.name != "..") folders.push_back(JoinPath(folder, entry.name));
+  }
+  return folders;
+}
+
+// Probes `folder` as a source; adds it to *found when it is accepted with a
+// layout, else (when levels > 1) tries its subfolders. Returns false once
+// enough was found or the probe budget is spent.
+bool Suggest(const std::string& folder, int levels, std::size_t maxCount, std::size_t* probesLeft,
+             std::vector<SourceSuggestion>* found) {
+  for (const std::string& child : Subfolders(folder)) {
+    if (found->size() >= maxCount || *probesLeft == 0) return false;
+    --*probesLeft;
+    int layout = -1;
+    const ProbeOutcome outcome = ProbeSource(child, &layout);
+    if (outcome.accepted && !outcome.decidingFile.empty()) {
+      found->push_back(SourceSuggestion{child, layout});
+    } else if (levels > 1 && !Suggest(child, levels - 1, maxCount, probesLeft, found)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::vector<SourceSuggestion> SuggestSourceFolders(const std::string& source, std::size_t maxCount) {
+  std::vector<SourceSuggestion> found;
+  std::size_t probesLeft = kSuggestionProbeLimit;
+  Suggest(source, 2, maxCount, &probesLeft, &found);
+  return found;
 }
 
 }  // namespace convert

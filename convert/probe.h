@@ -1,7 +1,7 @@
 // The source folder probe: decides cheaply whether a folder holds tiles of a
 // known layout, and which layout, from the first file met on a depth-first
 // descent that always takes the first subfolder (in the order the file system
-// returns entries).
+// lists entries: name order, platform/folder_search.h).
 //
 // The window calls it when it refreshes the source folder state; `cvmap probe`
 // and `cvmap convert --layout auto` call it too.
@@ -17,13 +17,22 @@
 //     the descent (a folder symlink that leads back up) are accepted.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace convert {
 
 struct ProbeOutcome {
   bool accepted = true;      // false: the deciding file is no tile of either layout
   std::string decidingFile;  // native path of the file that decided, or empty when none was met
+  bool folderEmpty = false;  // the source folder itself holds no entry besides "." and ".."
+};
+
+// A folder below a refused source that would be accepted, with its layout.
+struct SourceSuggestion {
+  std::string folder;  // native path: the source folder joined with one or two entry names
+  int layout = -1;     // the layout the probe detects there (LayoutGeoKuk, LayoutOsmTrackerStorage)
 };
 
 // Probes `path`. `sourcePath` is the source folder as the user gave it (the
@@ -39,5 +48,15 @@ bool ProbeSourceFolder(const std::string& path, const std::string& sourcePath, b
 // The same probe with autoDetect on, starting at sourcePath itself; the
 // detected layout goes to *layoutChoice. REQUIRES: layoutChoice != nullptr.
 ProbeOutcome ProbeSource(const std::string& sourcePath, int* layoutChoice);
+
+// Folders one or two levels below `source` that the probe, started there,
+// accepts with a detected layout: the folder to give instead when a user
+// gave the root of a tree with one folder per map source. A subfolder that
+// is accepted is suggested itself and not looked into; otherwise its own
+// subfolders are tried. In walk order, at most maxCount; at most
+// kSuggestionProbeLimit folders are probed, so a large unrelated tree costs
+// little.
+inline constexpr std::size_t kSuggestionProbeLimit = 1000;
+std::vector<SourceSuggestion> SuggestSourceFolders(const std::string& source, std::size_t maxCount);
 
 }  // namespace convert

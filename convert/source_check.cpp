@@ -10,21 +10,13 @@ namespace convert {
 
 namespace {
 
-// Lists `source` once: whether it can be listed (else *reason) and whether
-// it holds any entry besides "." and "..".
-bool ListOnce(const std::string& source, bool* empty, std::string* reason) {
+// True when `source` can be listed; else *reason says why.
+bool CanList(const std::string& source, std::string* reason) {
   platform::FolderSearch search;
   errno = 0;
-  if (!search.Open(source, platform::EntryDetail::KindOnly)) {
-    *reason = errno != 0 ? std::strerror(errno) : "it cannot be listed";
-    return false;
-  }
-  platform::FolderEntry entry;
-  *empty = true;
-  while (*empty && search.Next(&entry)) {
-    if (!(entry.isDirectory && (entry.name == "." || entry.name == ".."))) *empty = false;
-  }
-  return true;
+  if (search.Open(source, platform::EntryDetail::KindOnly)) return true;
+  *reason = errno != 0 ? std::strerror(errno) : "it cannot be listed";
+  return false;
 }
 
 }  // namespace
@@ -37,7 +29,7 @@ SourceCheck CheckSource(const std::string& source, int layout) {
   }
   // A source folder that cannot be listed would convert as an empty folder
   // and report success.
-  if (!ListOnce(source, &check.folderEmpty, &check.reason)) {
+  if (!CanList(source, &check.reason)) {
     check.status = SourceStatus::Unreadable;
     return check;
   }
@@ -51,11 +43,12 @@ SourceCheck CheckSource(const std::string& source, int layout) {
     check.layout = detected;
     return check;
   }
-  if (check.folderEmpty) {
+  if (check.probe.folderEmpty) {
     check.status = SourceStatus::Empty;
     return check;
   }
   check.status = check.probe.accepted ? SourceStatus::NoLayout : SourceStatus::Refused;
+  check.hints = SuggestSourceFolders(source, kMaxSourceHints);
   return check;
 }
 

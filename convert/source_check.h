@@ -30,17 +30,13 @@ enum class SourceStatus {
 };
 
 // A subfolder that holds a tree of a known layout.
-struct SourceHint {
-  std::string folder;  // native path (the source folder joined with the subfolder)
-  int layout = 0;      // its detected layout
-};
+using SourceHint = SourceSuggestion;
 
 struct SourceCheck {
   SourceStatus status = SourceStatus::Ready;
   int layout = kDetectLayout;   // Ready: the layout to use
   std::string reason;           // Unreadable: the system's reason
   ProbeOutcome probe;           // what the probe met (detection only)
-  bool folderEmpty = false;     // the folder holds no entry but "." and ".."
   std::vector<SourceHint> hints;  // Refused, NoLayout: folders to give instead
 };
 

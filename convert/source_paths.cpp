@@ -13,19 +13,33 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return path;
 }
 
-std::u16string RelativePath(const std::string& fullPath, const std::string& sourceFolder) {
-  // The folder text without its trailing separators: "/tiles/" and "/tiles"
-  // name the same folder, and the separator that follows belongs to the
-  // relative path.
+namespace {
+
+// fullPath without the source folder text at its start (the folder text
+// without its trailing separators: "/tiles/" and "/tiles" name the same
+// folder, and the separator that follows belongs to the relative path), the
+// separators where it ended collapsed into one.
+std::string_view WithoutSourceFolder(std::string_view fullPath, const std::string& sourceFolder) {
   std::size_t prefixLength = sourceFolder.size();
   while (prefixLength > 0 && sourceFolder[prefixLength - 1] == '/') --prefixLength;
-
   std::string_view rest(fullPath);
   if (rest.substr(0, prefixLength) == std::string_view(sourceFolder).substr(0, prefixLength)) {
     rest.remove_prefix(prefixLength);
-    // Collapse the separators where the folder text ended into one.
     while (rest.size() > 1 && rest[0] == '/' && rest[1] == '/') rest.remove_prefix(1);
   }
+  return rest;
+}
+
+}  // namespace
+
+std::string_view NativeRelativePath(std::string_view fullPath, const std::string& sourceFolder) {
+  std::string_view rest = WithoutSourceFolder(fullPath, sourceFolder);
+  while (!rest.empty() && rest[0] == '/') rest.remove_prefix(1);
+  return rest;
+}
+
+std::u16string RelativePath(const std::string& fullPath, const std::string& sourceFolder) {
+  const std::string_view rest = WithoutSourceFolder(fullPath, sourceFolder);
   std::u16string relative = platform::Utf8ToUtf16(rest);
   for (char16_t& c : relative) {
     if (c == u'/') c = u'\\';

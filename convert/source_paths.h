@@ -16,6 +16,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace convert {
 
@@ -27,5 +28,10 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // as '\'. A run of separators where the folder text ends is written as one
 // '\'. A path that does not start with the source folder is converted whole.
 std::u16string RelativePath(const std::string& fullPath, const std::string& sourceFolder);
+
+// The same path as native bytes for messages: the source folder removed as
+// RelativePath() removes it, then every leading '/', so "05/123/567.png".
+// A view into fullPath.
+std::string_view NativeRelativePath(std::string_view fullPath, const std::string& sourceFolder);
 
 }  // namespace convert

@@ -12,7 +12,7 @@
 
 #include "convert/layouts.h"
 #include "convert/source_paths.h"
-#include "convert/tile_matcher.h"
+#include "convert/tile_recognizer.h"
 #include "platform/folder_search.h"
 #include "platform/utf.h"
 #include "platform/walk_guard.h"
@@ -29,7 +29,7 @@ struct Walk {
   explicit Walk(VerifyJob& j) : job(j) {}
   VerifyJob& job;                          // not owned
   bool checking = false;                   // the checking pass (else: counting)
-  std::unique_ptr<TileMatcher> matcher;    // checking: the layout's pattern; null finds no tile
+  std::unique_ptr<TileRecognizer> recognizer;  // checking: the layout's tile rules; null finds no tile
   std::optional<store::TileLookup> lookup; // checking: the reused SELECT
   std::vector<unsigned char> buffer;       // the tile being checked; its capacity is reused
   std::string filePath;                    // its full path; the capacity is reused
@@ -37,15 +37,8 @@ struct Walk {
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
 };
 
-// `path` without the source folder and the separators after it.
-std::string_view RelativeNative(std::string_view path, const std::string& sourceFolder) {
-  if (path.substr(0, sourceFolder.size()) == sourceFolder) path.remove_prefix(sourceFolder.size());
-  while (!path.empty() && path.front() == '/') path.remove_prefix(1);
-  return path;
-}
-
 void Report(Walk& walk, std::string_view path, VerifyFinding finding) {
-  if (walk.job.listener != nullptr) walk.job.listener->Found(RelativeNative(path, walk.job.sourceFolder), finding);
+  if (walk.job.listener != nullptr) walk.job.listener->Found(NativeRelativePath(path, walk.job.sourceFolder), finding);
 }
 
 void Fail(Walk& walk, int code, const std::u16string& message) {
@@ -64,13 +57,7 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
   if (fullPath.empty() || fullPath.back() != '/') fullPath.push_back('/');
   fullPath += entry.name;
   std::optional<TileKey> key;
-  if (walk.matcher) {
-    const std::u16string relative = RelativePath(fullPath, walk.job.sourceFolder);
-    if (walk.matcher->Matches(relative)) {
-      key = walk.job.layout == LayoutGeoKuk ? DecodeGeoKukKey(platform::Utf8ToUtf16(entry.name))
-                                            : DecodeOsmTrackerStorageKey(relative);
-    }
-  }
+  if (walk.recognizer) key = walk.recognizer->Recognize(RelativePath(fullPath, walk.job.sourceFolder), entry.name);
   if (!key) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
     Report(walk, fullPath, VerifyFinding::NotTile);
@@ -157,9 +144,9 @@ void RunVerify(VerifyJob& job) {
   Walk walk(job);
   walk.checking = true;
   job.stats.checking = true;
-  if (const std::u16string* pattern = ConversionPatternFor(job.layout)) {
+  if (job.layout == LayoutGeoKuk || job.layout == LayoutOsmTrackerStorage) {
     try {
-      walk.matcher = std::make_unique<TileMatcher>(*pattern);
+      walk.recognizer = std::make_unique<TileRecognizer>(job.layout);
     } catch (const std::exception& error) {
       // The patterns are fixed texts; only an engine that cannot compile
       // them gets here, and then no file could be recognised.

@@ -6,9 +6,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+
+#include "platform/name_order.h"
 
 namespace platform {
 
@@ -18,46 +22,92 @@ namespace platform {
 // (one tile each) pays as often as it reads a tile.
 constexpr std::size_t kEntryBufferBytes = 32 * 1024;  // one getdents64 batch
 
+namespace {
+
+// One entry of the folder as the listing gave it.
+struct Record {
+  std::uint32_t nameOffset;  // first byte of the name in Impl::names
+  std::uint32_t nameLength;  // bytes of the name, without its terminator
+  unsigned char type;        // d_type
+};
+
+}  // namespace
+
 struct FolderSearch::Impl {
   int fd = -1;                     // owned; the open folder, -1 when no search is open
   EntryDetail detail = EntryDetail::Full;
   int dotsReported = 0;            // 0, 1 or 2 of ".", ".." handed out so far
   std::uint64_t device = 0;        // st_dev of the searched folder
   std::uint64_t inode = 0;         // st_ino of the searched folder
-  std::unique_ptr<char[]> buffer;  // getdents64 records, kEntryBufferBytes; made on first Open()
-  std::size_t filled = 0;          // bytes of buffer that the last getdents64 filled
-  std::size_t offset = 0;          // bytes of those already handed out
-  bool ended = false;              // getdents64 reported the end (or an error)
+  std::string names;               // every name of the folder, each followed by '\0'
+  std::vector<Record> records;     // the entries besides "." and "..", in name order
+  std::size_t next = 0;            // index of the next record to hand out
 
-  // The next record of the folder, or null at its end. A read error ends the
-  // folder as if it had no more entries.
-  const struct dirent64* NextRecord();
+  std::string_view Name(const Record& r) const { return {names.data() + r.nameOffset, r.nameLength}; }
+  const char* CName(const Record& r) const { return names.data() + r.nameOffset; }
+
+  // Reads every entry of the open folder into names/records and sorts them.
+  // A read error ends the folder as if it had no more entries.
+  void ReadAll();
 };
-
-const struct dirent64* FolderSearch::Impl::NextRecord() {
-  if (offset >= filled) {
-    if (ended) return nullptr;
-    ssize_t n;
-    do {
-      n = getdents64(fd, buffer.get(), kEntryBufferBytes);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-      ended = true;
-      return nullptr;
-    }
-    filled = static_cast<std::size_t>(n);
-    offset = 0;
-  }
-  const auto* record = reinterpret_cast<const struct dirent64*>(buffer.get() + offset);
-  offset += record->d_reclen;
-  return record;
-}
 
 namespace {
 
 bool IsDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
+
+}  // namespace
+
+void FolderSearch::Impl::ReadAll() {
+  names.clear();
+  records.clear();
+  next = 0;
+  // One listing buffer per thread, reused by every folder the thread reads.
+  thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kEntryBufferBytes);
+  bool ascii = true;  // every name is ASCII: the order needs no UTF-16 keys
+  for (;;) {
+    ssize_t n;
+    do {
+      n = getdents64(fd, buffer.get(), kEntryBufferBytes);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) break;
+    for (ssize_t offset = 0; offset < n;) {
+      const auto* d = reinterpret_cast<const struct dirent64*>(buffer.get() + offset);
+      offset += d->d_reclen;
+      if (IsDotOrDotDot(d->d_name)) continue;
+      const std::size_t length = std::strlen(d->d_name);
+      if (names.size() + length + 1 > UINT32_MAX) continue;  // beyond 4 GB of names: not listed
+      records.push_back(Record{static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(length),
+                               d->d_type});
+      for (std::size_t i = 0; i < length && ascii; ++i) ascii = static_cast<unsigned char>(d->d_name[i]) < 0x80;
+      names.append(d->d_name, length + 1);
+    }
+  }
+  if (records.size() < 2) return;
+  if (ascii) {
+    std::sort(records.begin(), records.end(),
+              [this](const Record& a, const Record& b) { return CompareAsciiNames(Name(a), Name(b)) < 0; });
+    return;
+  }
+  // Names beyond ASCII: each name's key is made once, not at every comparison.
+  std::vector<std::u16string> keys;
+  keys.reserve(records.size());
+  for (const Record& r : records) keys.push_back(NameOrderKey(Name(r)));
+  std::vector<std::uint32_t> order(records.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const int byKey = keys[a].compare(keys[b]);
+    if (byKey != 0) return byKey < 0;
+    return Name(records[a]) < Name(records[b]);  // raw bytes break the tie
+  });
+  std::vector<Record> sorted;
+  sorted.reserve(records.size());
+  for (const std::uint32_t i : order) sorted.push_back(records[i]);
+  records.swap(sorted);
+}
+
+namespace {
 
 // Fills kind and size of *entry from a stat of the entry itself (following a
 // link). For a failed stat the entry is Other: dangling link or vanished.
@@ -112,13 +162,10 @@ bool FolderSearch::OpenAt(int folderFd, const std::string& path, EntryDetail det
     return false;
   }
   Impl& s = *impl_;
-  if (!s.buffer) s.buffer = std::make_unique_for_overwrite<char[]>(kEntryBufferBytes);
   s.fd = fd;
   s.detail = detail;
   s.dotsReported = 0;
-  s.filled = 0;
-  s.offset = 0;
-  s.ended = false;
+  s.ReadAll();
   s.device = static_cast<std::uint64_t>(st.st_dev);
   s.inode = static_cast<std::uint64_t>(st.st_ino);
   return true;
@@ -142,35 +189,33 @@ bool FolderSearch::Next(FolderEntry* entry) {
     return true;
   }
 
+  if (s.next >= s.records.size()) return false;
+  const Record& record = s.records[s.next++];
   const int dirFd = s.fd;
-  for (;;) {
-    const struct dirent64* d = s.NextRecord();
-    if (d == nullptr) return false;  // end of folder or a read error
-    if (IsDotOrDotDot(d->d_name)) continue;
-    entry->name = d->d_name;
-    switch (d->d_type) {
-      case DT_DIR:
-        entry->kind = EntryKind::Directory;
-        break;
-      case DT_REG:
-        entry->kind = EntryKind::Regular;
-        if (s.detail == EntryDetail::Full) FillFromStat(dirFd, d->d_name, entry);
-        break;
-      case DT_LNK:
-        entry->isSymlink = true;
-        FillFromStat(dirFd, d->d_name, entry);
-        break;
-      case DT_UNKNOWN:
-        entry->isSymlink = IsLink(dirFd, d->d_name);
-        FillFromStat(dirFd, d->d_name, entry);
-        break;
-      default:  // FIFO, socket, character or block device
-        entry->kind = EntryKind::Other;
-        break;
-    }
-    entry->isDirectory = entry->kind == EntryKind::Directory;
-    return true;
+  const char* name = s.CName(record);
+  entry->name.assign(name, record.nameLength);
+  switch (record.type) {
+    case DT_DIR:
+      entry->kind = EntryKind::Directory;
+      break;
+    case DT_REG:
+      entry->kind = EntryKind::Regular;
+      if (s.detail == EntryDetail::Full) FillFromStat(dirFd, name, entry);
+      break;
+    case DT_LNK:
+      entry->isSymlink = true;
+      FillFromStat(dirFd, name, entry);
+      break;
+    case DT_UNKNOWN:
+      entry->isSymlink = IsLink(dirFd, name);
+      FillFromStat(dirFd, name, entry);
+      break;
+    default:  // FIFO, socket, character or block device
+      entry->kind = EntryKind::Other;
+      break;
   }
+  entry->isDirectory = entry->kind == EntryKind::Directory;
+  return true;
 }
 
 ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
@@ -188,6 +233,9 @@ void FolderSearch::Close() {
     ::close(impl_->fd);
     impl_->fd = -1;
   }
+  impl_->names.clear();
+  impl_->records.clear();
+  impl_->next = 0;
   impl_->device = 0;
   impl_->inode = 0;
 }

@@ -1,17 +1,25 @@
-// FolderSearch: enumerates the entries of one folder, in the order the file
-// system returns them.
+// FolderSearch: enumerates the entries of one folder in name order.
 //
 // Every entry is reported, "." and ".." included: they come first, as
-// folders, whether or not readdir returned them (the copies readdir returns
-// are skipped). Per entry the caller gets its name (native bytes), whether it
-// is a folder, its kind and, unless the search was opened with
-// EntryDetail::KindOnly, its size. The kind is taken from readdir's d_type
-// where that settles it; stat is called only for symbolic links, for entries
-// of unknown type and for the sizes of regular files.
+// folders, whether or not the folder listing returned them (the copies it
+// returns are skipped). The other entries follow sorted by their names as
+// platform::CompareNames (name_order.h) orders them: case-insensitively by
+// their UTF-16 forms, ties by raw bytes. The order is thus the same on every
+// file system and on every copy of a tree, whatever order the file system
+// keeps its folders in; a walk, its first file and which of two files with
+// one key comes first never depend on it. Open() reads the folder's names
+// whole before the first entry is handed out: a walk holds the names of the
+// folders on its current path, never those of the whole tree.
+//
+// Per entry the caller gets its name (native bytes), whether it is a folder,
+// its kind and, unless the search was opened with EntryDetail::KindOnly, its
+// size. The kind is taken from the listing's d_type where that settles it;
+// stat is called (when the entry is handed out) only for symbolic links, for
+// entries of unknown type and for the sizes of regular files.
 //
 // A folder that cannot be opened yields no entry and no error: Open() returns
-// false and Next() returns false. An entry that vanishes between readdir and
-// stat is reported as kind Other.
+// false and Next() returns false. An entry that vanishes between the listing
+// and stat is reported as kind Other.
 //
 // Symbolic links: a link is reported with the kind of its target (a link to a
 // folder is a folder, a link to a regular file is a regular file of the
@@ -31,6 +39,7 @@
 //  1. After Open() returned false, Next() returns false until the next Open().
 //  2. Close() is idempotent; the destructor closes.
 //  3. "." is the first entry and ".." the second of every opened folder.
+//  4. The other entries come in strictly increasing CompareNames order.
 #pragma once
 
 #include <cstdint>

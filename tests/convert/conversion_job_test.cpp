@@ -12,8 +12,10 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <tuple>
 
 #include "convert/layouts.h"
+#include "convert/skip_listener.h"
 #include "job_fixture.h"
 #include "platform/worker_thread.h"
 #include "tests/support/page_cache_state.h"
@@ -98,45 +100,40 @@ TEST(ConversionJobTest, OsmTrackerStorageTree) {
   source.File("16/353/220.png", "png-bytes");
   source.File("18/00012/034.jpg", "jpg-bytes");
   source.File("16/353/empty.png", "");   // not a number: not a tile
-  source.File("5/17/11.png", "short");    // one-digit zoom: not stored
+  source.File("5/17/11.png", "short");    // one-digit zoom: an overview level, stored
+  source.File("10/3/7.png", "seven");     // one-digit column and row
   source.File("16/35/22.jpeg", "x");      // jpeg: not stored
   source.File("16/35/22.PNG", "x");       // upper case: not stored
+  source.File("15/17621/11308.png.part", "half");  // a partial download: not stored
   source.File("12/34/56.png", "");        // empty tile: an empty blob
   JobRig rig(source.Root() + "/", LayoutOsmTrackerStorage);
   rig.Run();
 
   const std::vector<StoredRow> rows = ReadRows(rig.mapPath);
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0].x, 12);
-  EXPECT_EQ(rows[0].y, 34);
-  EXPECT_EQ(rows[0].z, -1);
-  EXPECT_EQ(rows[0].image, "jpg-bytes");
-  EXPECT_EQ(rows[1].x, 34);
-  EXPECT_EQ(rows[1].y, 56);
-  EXPECT_EQ(rows[1].z, 5);
-  EXPECT_EQ(rows[1].imageType, "blob");
-  EXPECT_EQ(rows[1].image, "");
-  EXPECT_EQ(rows[2].x, 353);
-  EXPECT_EQ(rows[2].y, 220);
-  EXPECT_EQ(rows[2].z, 1);
-  EXPECT_EQ(rows[2].sType, "integer");
-  EXPECT_EQ(rows[2].s, "0");
-  EXPECT_EQ(rows[2].image, "png-bytes");
+  ASSERT_EQ(rows.size(), 5u);
+  const std::vector<std::tuple<int, int, int, std::string>> expected = {
+      {3, 7, 7, "seven"}, {12, 34, -1, "jpg-bytes"}, {17, 11, 12, "short"}, {34, 56, 5, ""}, {353, 220, 1, "png-bytes"}};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(std::tie(rows[i].x, rows[i].y, rows[i].z, rows[i].image), expected[i]) << i;
+    EXPECT_EQ(rows[i].imageType, "blob");
+    EXPECT_EQ(rows[i].sType, "integer");
+    EXPECT_EQ(rows[i].s, "0");
+  }
 
   const Notices notices = NoticesOf(rig);
   ASSERT_FALSE(notices.empty());
-  EXPECT_EQ(notices.back(), std::make_pair(int{NotifyFinished}, 7));
+  EXPECT_EQ(notices.back(), std::make_pair(int{NotifyFinished}, 9));
   const auto lastCounted = std::find_if(notices.rbegin(), notices.rend(), [](auto n) { return n.first == 1; });
-  EXPECT_EQ(lastCounted->second, 7);
-  EXPECT_EQ(rig.job.stats.tilesStored.load(), 3);
+  EXPECT_EQ(lastCounted->second, 9);
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 5);
   EXPECT_EQ(rig.job.stats.notTiles.load(), 4);
   ExpectTransactionDiscipline(rig.log);
 
   source.File("16/353/220.png", "changed");
   rig.Run();
   EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);
-  EXPECT_EQ(rig.job.stats.duplicates.load(), 3);
-  EXPECT_EQ(ReadRows(rig.mapPath)[2].image, "png-bytes");
+  EXPECT_EQ(rig.job.stats.duplicates.load(), 5);
+  EXPECT_EQ(ReadRows(rig.mapPath)[4].image, "png-bytes");
   EXPECT_TRUE(rig.boxes.Messages().empty());
 }
 
@@ -151,6 +148,12 @@ TEST(ConversionJobTest, GeoKukCache) {
   source.File("00/00/01/a3/relief_a_b.kachle", "n");                  // no zoom: not a tile
   source.File("7A/82/d8/50/turist_13_1_2.kachle", "u");               // upper-case folder
   source.File("79/82/d8/50/turist_13_1_2.KACHLE", "u");               // upper-case extension
+  // Copies, leftovers and names with parts that are no sound key: none stored.
+  source.File("79/82/d8/50/turist_13_79d8000_8250000 - kopie (2).kachle", "c");
+  source.File("79/82/d8/50/turist_16_79d8000_8250000.kachle.tmp", "c");
+  source.File("79/82/d8/50/turist_16_79d8000_8250000.kachle.bak", "c");
+  source.File("79/82/d8/50/turist_14_0x10_5.kachle", "c");
+  source.File("79/82/d8/50/turist_14_123456789_5.kachle", "c");
   JobRig rig(source.Root(), LayoutGeoKuk);
   rig.Run();
 
@@ -170,8 +173,77 @@ TEST(ConversionJobTest, GeoKukCache) {
   EXPECT_EQ(rows[3].s, "turist");
   EXPECT_EQ(rows[3].x, 0x79d8000);
   EXPECT_EQ(rows[3].y, 0x8250000);
-  EXPECT_EQ(rig.job.stats.notTiles.load(), 3);
+  EXPECT_EQ(rows[3].image, "t");
+  EXPECT_EQ(rig.job.stats.notTiles.load(), 8);
   ExpectTransactionDiscipline(rig.log);
+}
+
+// JOB-4b: two copies of one tree, created in opposite orders, on the
+// temporary folder and on tmpfs (which lists newest first), make maps that
+// are identical row for row. Of two files with one key the first in name
+// order is stored: "00" before "ff", "t_13_A_B" before "t_13_a_b".
+TEST(ConversionJobTest, SameMapFromEveryCopyOfATree) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"00/00/00/00/t_13_1_2.kachle", "first-folder"},
+      {"ff/00/00/00/t_13_1_2.kachle", "later-folder"},
+      {"0a/0b/0c/0d/t_13_A_B.kachle", "upper"},
+      {"0a/0b/0c/0d/t_13_a_b.kachle", "lower"},
+      {"0a/0b/0c/0d/relief_l_14_c_d.kachle", "relief"},
+      {"tiles.sqlite", "db"},
+      {"Thumbs.db", "thumbs"},
+  };
+  std::vector<std::vector<StoredRow>> maps;
+  for (const std::string& base : {std::string(), std::string("/dev/shm")}) {
+    if (!base.empty() && !std::filesystem::is_directory(base)) continue;
+    for (const bool reversed : {false, true}) {
+      TempTree source(base);
+      if (reversed) {
+        for (auto it = files.rbegin(); it != files.rend(); ++it) source.File(it->first, it->second);
+      } else {
+        for (const auto& [path, bytes] : files) source.File(path, bytes);
+      }
+      JobRig rig(source.Root(), LayoutGeoKuk);
+      rig.Run();
+      maps.push_back(ReadRows(rig.mapPath));
+    }
+  }
+  ASSERT_GE(maps.size(), 2u);
+  ASSERT_EQ(maps[0].size(), 3u);
+  EXPECT_EQ(maps[0][0].image, "first-folder");
+  EXPECT_EQ(maps[0][1].image, "upper");
+  EXPECT_EQ(maps[0][2].s, "relief_l");
+  for (const std::vector<StoredRow>& map : maps) {
+    ASSERT_EQ(map.size(), maps[0].size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+      EXPECT_EQ(std::tie(map[i].x, map[i].y, map[i].z, map[i].s, map[i].image),
+                std::tie(maps[0][i].x, maps[0][i].y, maps[0][i].z, maps[0][i].s, maps[0][i].image));
+    }
+  }
+}
+
+// JOB-4c: the skip listener hears of every file not stored, in walk order,
+// with its path below the source folder and the reason.
+TEST(ConversionJobTest, TellsEveryFileNotStored) {
+  struct Recorder : SkipListener {
+    void Skipped(std::string_view path, SkipReason reason) override { heard.emplace_back(path, reason); }
+    std::vector<std::pair<std::string, SkipReason>> heard;
+  } recorder;
+  TempTree source;
+  source.File("16/353/220.png");
+  source.File("16/353/220.png.part");
+  source.Fifo("16/353/221.png");
+  source.File("notes.txt");
+  JobRig rig(source.Root() + "/", LayoutOsmTrackerStorage);
+  rig.job.skipListener = &recorder;
+  rig.Run();
+  using Heard = std::vector<std::pair<std::string, SkipReason>>;
+  EXPECT_EQ(recorder.heard, (Heard{{"16/353/220.png.part", SkipReason::NotTile},
+                                   {"16/353/221.png", SkipReason::Unreadable},
+                                   {"notes.txt", SkipReason::NotTile}}));
+  recorder.heard.clear();
+  rig.Run();
+  EXPECT_EQ(recorder.heard.front(), std::make_pair(std::string("16/353/220.png"), SkipReason::AlreadyPresent));
+  EXPECT_EQ(recorder.heard.size(), 4u);
 }
 
 // JOB-5: special files named like tiles never block; links do not loop.

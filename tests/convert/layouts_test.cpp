@@ -5,9 +5,12 @@
 
 #include "convert/layouts.h"
 #include "convert/text_reading.h"
+#include "platform/utf.h"
 
 namespace convert {
 namespace {
+
+std::string Utf8Of(const char16_t* text) { return platform::Utf16ToUtf8(text); }
 
 // LAYOUT-1: hexadecimal reading: trimming, case, invalid characters, wrap.
 TEST(HexToIntTest, ReadsLikeTheCacheNamesNeed) {
@@ -59,67 +62,95 @@ TEST(TokenizerTest, SplitsLikeTheLayoutsNeed) {
   EXPECT_EQ(tokenizer.Next(), u"");  // stays exhausted
 }
 
-void ExpectKey(const std::optional<TileKey>& key, int x, int y, int z, const std::u16string& source) {
-  ASSERT_TRUE(key.has_value());
-  EXPECT_EQ(key->x, x);
-  EXPECT_EQ(key->y, y);
-  EXPECT_EQ(key->z, z);
-  EXPECT_TRUE(key->sourceIsText);
-  EXPECT_EQ(key->source, source);
+// LAYOUT-4: GeoKuk names, tile or not. A name is a tile only when its parts
+// read whole: zoom of one or two decimal digits, x and y of one to eight hex
+// digits (at most 7fffffff); failing that, the last three parts do, and every
+// part before them is the source name.
+TEST(GeoKukKeyTest, DecodesOnlySoundNames) {
+  struct Case {
+    const char16_t* name;
+    bool tile;
+    int x, y, z;
+    const char16_t* source;
+  };
+  const Case cases[] = {
+      {u"base_n_13_1b2_a3.kachle", true, 434, 163, 4, u"base_n"},
+      {u"turist_13_79d8000_8250000.kachle", true, 0x79d8000, 0x8250000, 4, u"turist"},
+      {u"ophoto_18_00ff_A3.kachle", true, 255, 163, -1, u"ophoto"},  // zoom 18 -> z -1; either case of hex
+      {u"ophoto_0_0_0.kachle", true, 0, 0, 17, u"ophoto"},
+      {u"a_5_1_2_extra_parts.kachle", true, 1, 2, 12, u"a"},       // further parts ignored
+      {u"12_13_1_2.kachle", true, 1, 2, 4, u"12"},                   // numeric name kept as text
+      {u"t__13__1_2.kachle", true, 1, 2, 4, u"t"},                   // a run of '_' is one separator
+      {u"t_13_7fffffff_ffffff.kachle", true, 0x7fffffff, 0xffffff, 4, u"t"},
+      {u"relief_l_13_79d8000_8250000.kachle", true, 0x79d8000, 0x8250000, 4, u"relief_l"},
+      {u"relief_h_16_a_b.kachle", true, 10, 11, 1, u"relief_h"},
+      {u"my_own_map_12_a_b.kachle", true, 10, 11, 5, u"my_own_map"},
+      {u"x_base_n_12_a_b.kachle", true, 10, 11, 5, u"x_base_n"},
+      // Not tiles: no part is read as 0 when it is not pure hex, no key wraps.
+      {u"turist_13_79d8000_8250000 - kopie (2).kachle", false, 0, 0, 0, u""},
+      {u"turist_13_79d8000_8250000 (1).kachle", false, 0, 0, 0, u""},
+      {u"ophoto_18_00ff_0x10.kachle", false, 0, 0, 0, u""},
+      {u"t_13_123456789_1.kachle", false, 0, 0, 0, u""},            // nine hex digits
+      {u"t_13_1_80000000.kachle", false, 0, 0, 0, u""},             // would be negative
+      {u"base_n_13_1b2_a3.kachle.bak", false, 0, 0, 0, u""},
+      {u"base_n_13_ 1a _1.kachle", false, 0, 0, 0, u""},
+      {u"t_013_1_2.kachle", false, 0, 0, 0, u""},                    // three-digit zoom
+      {u"t_+5_1_2.kachle", false, 0, 0, 0, u""},
+      {u"t_13_1_2\n.kachle", false, 0, 0, 0, u""},
+      {u"base_n_13_1b2.kachle", false, 0, 0, 0, u""},               // three parts
+      {u".kachle", false, 0, 0, 0, u""},
+      {u"relief_l_a_b.kachle", false, 0, 0, 0, u""},                // four parts, no zoom
+      {u"relief_l_zz_a_b.kachle", false, 0, 0, 0, u""},
+      {u"relief_l_14_a_b_c.kachle", false, 0, 0, 0, u""},           // the last three do not read
+      {u"a_99999999999_1_2.kachle", false, 0, 0, 0, u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8Of(c.name));
+    const std::optional<TileKey> key = DecodeGeoKukKey(c.name);
+    ASSERT_EQ(key.has_value(), c.tile);
+    if (!c.tile) continue;
+    EXPECT_EQ(key->x, c.x);
+    EXPECT_EQ(key->y, c.y);
+    EXPECT_EQ(key->z, c.z);
+    EXPECT_TRUE(key->sourceIsText);
+    EXPECT_EQ(key->source, c.source);
+  }
 }
 
-// LAYOUT-4: GeoKuk keys of the usual form.
-TEST(GeoKukKeyTest, DecodesUsualNames) {
-  ExpectKey(DecodeGeoKukKey(u"base_n_13_1b2_a3.kachle"), 434, 163, 4, u"base_n");
-  ExpectKey(DecodeGeoKukKey(u"turist_13_79d8000_8250000.kachle"), 0x79d8000, 0x8250000, 4, u"turist");
-  ExpectKey(DecodeGeoKukKey(u"ophoto_18_00ff_0x10.kachle"), 255, 0, -1, u"ophoto");  // zoom 18 -> z -1
-  ExpectKey(DecodeGeoKukKey(u"ophoto_0_0_0.kachle"), 0, 0, 17, u"ophoto");
-  ExpectKey(DecodeGeoKukKey(u"a_5_1_2_extra_parts.kachle"), 1, 2, 12, u"a");       // further parts ignored
-  ExpectKey(DecodeGeoKukKey(u"12_13_1_2.kachle"), 1, 2, 4, u"12");                   // numeric name kept as text
-  ExpectKey(DecodeGeoKukKey(u"base_n_13_1b2_a3.kachle.bak"), 434, 0, 4, u"base_n");  // "a3.bak" is no hex
-  ExpectKey(DecodeGeoKukKey(u"base_n_13_ 1a _1.kachle"), 26, 1, 4, u"base_n");
-}
-
-// LAYOUT-5: GeoKuk overlay sources whose names hold '_' (relief_l, relief_h).
-TEST(GeoKukKeyTest, DecodesSourceNamesWithUnderscores) {
-  ExpectKey(DecodeGeoKukKey(u"relief_l_13_79d8000_8250000.kachle"), 0x79d8000, 0x8250000, 4, u"relief_l");
-  ExpectKey(DecodeGeoKukKey(u"relief_h_16_a_b.kachle"), 10, 11, 1, u"relief_h");
-  ExpectKey(DecodeGeoKukKey(u"my_own_map_12_a_b.kachle"), 10, 11, 5, u"my_own_map");
-  ExpectKey(DecodeGeoKukKey(u"x_base_n_12_a_b.kachle"), 10, 11, 5, u"x_base_n");
-}
-
-// LAYOUT-6: GeoKuk names that are not tiles.
-TEST(GeoKukKeyTest, RejectsNamesWithoutAKey) {
-  EXPECT_FALSE(DecodeGeoKukKey(u"base_n_13_1b2.kachle"));     // three parts
-  EXPECT_FALSE(DecodeGeoKukKey(u".kachle"));
-  EXPECT_FALSE(DecodeGeoKukKey(u"relief_l_a_b.kachle"));      // four parts, no decimal zoom
-  EXPECT_FALSE(DecodeGeoKukKey(u"relief_l_zz_a_b.kachle"));   // five parts, still no decimal zoom
-  EXPECT_FALSE(DecodeGeoKukKey(u"a_99999999999_1_2.kachle")); // zoom does not fit an int
-  EXPECT_FALSE(DecodeGeoKukKey(u"a_-2147483640_1_2.kachle")); // 17 - zoom does not fit an int
-}
-
-// LAYOUT-7: OSM Tracker Storage keys from relative paths.
+// LAYOUT-7: OSM Tracker Storage keys from relative paths: every zoom of one
+// or two digits, columns and rows of any length that fit an int.
 TEST(OsmTrackerStorageKeyTest, DecodesRelativePaths) {
-  auto key = DecodeOsmTrackerStorageKey(u"\\16\\353\\220.png");
-  ASSERT_TRUE(key);
-  EXPECT_EQ(key->x, 353);
-  EXPECT_EQ(key->y, 220);
-  EXPECT_EQ(key->z, 1);
-  EXPECT_FALSE(key->sourceIsText);
-  EXPECT_TRUE(key->source.empty());
-
-  key = DecodeOsmTrackerStorageKey(u"\\18\\00012\\034.jpg");
-  ASSERT_TRUE(key);
-  EXPECT_EQ(key->z, -1);
-  EXPECT_EQ(key->x, 12);
-  EXPECT_EQ(key->y, 34);
-
-  key = DecodeOsmTrackerStorageKey(u"\\5\\17\\11.png");  // one-digit zoom decodes (the pattern decides)
-  ASSERT_TRUE(key);
-  EXPECT_EQ(key->z, 12);
-
-  EXPECT_FALSE(DecodeOsmTrackerStorageKey(u"\\16\\353"));
-  EXPECT_FALSE(DecodeOsmTrackerStorageKey(u"\\16\\353\\99999999999.png"));
+  struct Case {
+    const char16_t* path;
+    bool tile;
+    int x, y, z;
+  };
+  const Case cases[] = {
+      {u"\\16\\353\\220.png", true, 353, 220, 1},
+      {u"\\18\\00012\\034.jpg", true, 12, 34, -1},
+      {u"\\5\\17\\11.png", true, 17, 11, 12},
+      {u"\\10\\3\\7.png", true, 3, 7, 7},
+      {u"\\0\\0\\0.png", true, 0, 0, 17},
+      {u"\\16\\2147483647\\1.png", true, 2147483647, 1, 1},
+      {u"\\16\\353", false, 0, 0, 0},
+      {u"\\16\\353\\99999999999.png", false, 0, 0, 0},
+      {u"\\15\\17621\\11308.png.part", false, 0, 0, 0},
+      {u"\\15\\1\\2.png\n", false, 0, 0, 0},
+      {u"\\15\\1\\2.jpeg", false, 0, 0, 0},
+      {u"\\123\\1\\2.png", false, 0, 0, 0},
+      {u"\\15\\+1\\2.png", false, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8Of(c.path));
+    const std::optional<TileKey> key = DecodeOsmTrackerStorageKey(c.path);
+    ASSERT_EQ(key.has_value(), c.tile);
+    if (!c.tile) continue;
+    EXPECT_EQ(key->x, c.x);
+    EXPECT_EQ(key->y, c.y);
+    EXPECT_EQ(key->z, c.z);
+    EXPECT_FALSE(key->sourceIsText);
+    EXPECT_TRUE(key->source.empty());
+  }
 }
 
 // LAYOUT-8: relative paths: the folder removed once at the start, '\' separators.

@@ -3,13 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "convert/layouts.h"
 #include "temp_tree.h"
 
 namespace convert {
 namespace {
 
-using convert_test::EntriesInSearchOrder;
 using convert_test::TempTree;
 
 struct Probed {
@@ -79,33 +80,80 @@ TEST(ProbeTest, RejectsWhenTheFirstFileIsNoTile) {
   upper.File("7A/82/d8/50/turist_13_1_2.kachle");  // upper-case hex folder
   EXPECT_FALSE(Probe(upper.Root(), true, 0).accepted);
 
-  // A text file beside a tile folder: which one decides depends on the order
-  // the file system returns them, so the expectation follows that order.
+  // A text file beside a tile folder: the folder "16" comes first in name
+  // order; "-" sorts before digits, so "-notes.txt" decides.
   TempTree mixed;
-  mixed.File("readme.txt");
   mixed.File("16/353/220.png");
-  const std::vector<std::string> order = EntriesInSearchOrder(mixed.Root());
-  ASSERT_EQ(order.size(), 2u);
+  mixed.File("readme.txt");
   p = Probe(mixed.Root(), true, 0);
-  if (order[0] == "readme.txt") {
-    EXPECT_FALSE(p.accepted);
-    EXPECT_EQ(p.decidingFile, mixed.Path("readme.txt"));
-  } else {
+  EXPECT_TRUE(p.accepted);
+  EXPECT_EQ(p.layout, LayoutOsmTrackerStorage);
+  mixed.File("-notes.txt");
+  p = Probe(mixed.Root(), true, 0);
+  EXPECT_FALSE(p.accepted);
+  EXPECT_EQ(p.decidingFile, mixed.Path("-notes.txt"));
+}
+
+// PROBE-5: only the first subfolder in name order is looked at.
+TEST(ProbeTest, LooksOnlyIntoTheFirstSubfolder) {
+  TempTree tree;
+  tree.File("B/notes.txt");  // no tile
+  tree.Folder("a");          // empty, and first: "A" < "B"
+  Probed p = Probe(tree.Root(), true, 0);
+  EXPECT_TRUE(p.accepted);
+  EXPECT_EQ(p.decidingFile, "");
+  tree.File("0/notes.txt");
+  p = Probe(tree.Root(), true, 0);
+  EXPECT_FALSE(p.accepted);
+  EXPECT_EQ(p.decidingFile, tree.Path("0/notes.txt"));
+}
+
+// PROBE-6: a GeoKuk cache with the files newer GeoKuk versions and file
+// managers leave at its top, created last (tmpfs lists newest first), is
+// accepted as GeoKuk on the temporary folder and on tmpfs alike.
+TEST(ProbeTest, AcceptsACacheWithFilesBesideItsFolders) {
+  for (const std::string& base : {std::string(), std::string("/dev/shm")}) {
+    if (!base.empty() && !std::filesystem::is_directory(base)) continue;
+    SCOPED_TRACE(base);
+    TempTree tree(base);
+    tree.File("ff/82/d8/50/turist_13_79d8000_8250000.kachle");
+    tree.File("00/82/d8/50/turist_13_79d8000_8250001.kachle");
+    tree.File("tiles.sqlite", "SQLite format 3");
+    tree.File("Thumbs.db");
+    tree.File("desktop.ini");
+    tree.File("poznamky.txt");
+    const Probed p = Probe(tree.Root(), true, LayoutOsmTrackerStorage);
     EXPECT_TRUE(p.accepted);
-    EXPECT_EQ(p.layout, LayoutOsmTrackerStorage);
+    EXPECT_EQ(p.layout, LayoutGeoKuk);
+    EXPECT_EQ(p.decidingFile, tree.Path("00/82/d8/50/turist_13_79d8000_8250001.kachle"));
   }
 }
 
-// PROBE-5: only the first subfolder is looked at.
-TEST(ProbeTest, LooksOnlyIntoTheFirstSubfolder) {
-  TempTree tree;
-  tree.Folder("a");             // empty
-  tree.File("b/notes.txt");     // no tile
-  const std::vector<std::string> order = EntriesInSearchOrder(tree.Root());
-  ASSERT_EQ(order.size(), 2u);
-  const Probed p = Probe(tree.Root(), true, 0);
-  EXPECT_EQ(p.accepted, order[0] == "a");
-  EXPECT_EQ(p.decidingFile, order[0] == "a" ? "" : tree.Path("b/notes.txt"));
+// PROBE-7: the outcome tells an empty folder; a refused root of one folder
+// per map source gets those folders (one or two levels down) suggested.
+TEST(ProbeTest, SuggestsTheFolderToGiveInstead) {
+  TempTree empty;
+  int layout = -1;
+  EXPECT_TRUE(ProbeSource(empty.Root(), &layout).folderEmpty);
+
+  TempTree atlas;
+  atlas.File("Atlas/mapy-cz/15/17621/11308.png");
+  atlas.File("Atlas/turist/79/82/d8/50/turist_13_79d8000_8250000.kachle");
+  atlas.File("Atlas/notes/readme.txt");
+  atlas.File("osm/16/353/220.png");
+  const ProbeOutcome outcome = ProbeSource(atlas.Root(), &layout);
+  EXPECT_FALSE(outcome.folderEmpty);
+  EXPECT_FALSE(outcome.accepted);
+  EXPECT_EQ(outcome.decidingFile, atlas.Path("Atlas/mapy-cz/15/17621/11308.png"));
+  const std::vector<SourceSuggestion> suggestions = SuggestSourceFolders(atlas.Root(), 8);
+  ASSERT_EQ(suggestions.size(), 3u);
+  EXPECT_EQ(suggestions[0].folder, atlas.Path("Atlas/mapy-cz"));
+  EXPECT_EQ(suggestions[0].layout, LayoutOsmTrackerStorage);
+  EXPECT_EQ(suggestions[1].folder, atlas.Path("Atlas/turist"));
+  EXPECT_EQ(suggestions[1].layout, LayoutGeoKuk);
+  EXPECT_EQ(suggestions[2].folder, atlas.Path("osm"));
+  EXPECT_EQ(SuggestSourceFolders(atlas.Root(), 1).size(), 1u);
+  EXPECT_TRUE(SuggestSourceFolders(atlas.Path("Atlas/notes"), 8).empty());
 }
 
 }  // namespace

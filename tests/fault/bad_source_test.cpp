@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -14,6 +15,7 @@
 #include "convert/layouts.h"
 #include "fault_support.h"
 #include "platform/message_box.h"
+#include "platform/name_order.h"
 #include "platform/notification.h"
 #include "store/map_file.h"
 #include "store/sqlite_database.h"
@@ -217,10 +219,12 @@ TEST(BadSourceTest, FilesVanishWhileTheJobRuns) {
   // other column folder disappears at once (after their parent listed them).
   Scratch second;
   const Tiles again = WriteOsmTree(second, "src", 4, 5, 40);
-  std::vector<std::string> columns;  // in the order the walk meets them
+  std::vector<std::string> columns;  // in the order the walk meets them: name order
   for (const auto& entry : std::filesystem::directory_iterator(second.Path("src/16"))) {
     columns.push_back(entry.path().filename().string());
   }
+  std::sort(columns.begin(), columns.end(),
+            [](const std::string& a, const std::string& b) { return platform::CompareNames(a, b) < 0; });
   ASSERT_EQ(columns.size(), 4u);
   JobOnMap rig2(second, second.Path("src"));
   bool removed = false;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/name_order.h"
 #include "platform/walk_guard.h"
 #include "tests/platform/temp_dir.h"
 
@@ -175,9 +176,43 @@ TEST(FolderSearch, ListsFoldersLargerThanOneReadBatch) {
   for (const FolderEntry& e : ListAll(dir.path(), EntryDetail::KindOnly)) {
     if (e.name != "." && e.name != "..") listed.push_back(e.name);
   }
-  std::sort(written.begin(), written.end());
-  std::sort(listed.begin(), listed.end());
-  EXPECT_EQ(listed, written);
+  std::sort(written.begin(), written.end(),
+            [](const std::string& a, const std::string& b) { return platform::CompareNames(a, b) < 0; });
+  EXPECT_EQ(listed, written);  // whole, and in name order across the batches
+}
+
+// FS-10: the entries come in name order whatever order the file system
+// keeps: upper-cased UTF-16 code units first (so U+1D538, a surrogate pair,
+// before U+FF21; invalid UTF-8 as U+FFFD, last), raw bytes for names equal
+// that way. The names are created in the reverse of that order, newest first
+// being what tmpfs lists; the same holds on the temporary folder's file system.
+TEST(FolderSearch, ListsInNameOrderOnEveryFileSystem) {
+  const std::vector<std::string> ordered = {
+      "00",        "0a",          "A",    "a",   "B",  "desktop.ini",  "ff",
+      "Thumbs.db", "tiles.sqlite", "z",   "[x",  "_x", "\xc3\x89.png", "\xc3\xa9.png",
+      "\xf0\x9d\x94\xb8", "\xef\xbc\xa1", "\xff"};
+  for (const std::string& base : {std::string(), std::string("/dev/shm")}) {
+    if (!base.empty() && !std::filesystem::is_directory(base)) continue;
+    SCOPED_TRACE(base.empty() ? "temporary folder" : base);
+    TempDir dir(base);
+    for (auto it = ordered.rbegin(); it != ordered.rend(); ++it) {
+      if (*it == "ff" || *it == "0a") {
+        std::filesystem::create_directory(dir / *it);
+      } else {
+        WriteFile(dir / *it, "");
+      }
+    }
+    std::vector<std::string> listed;
+    for (const FolderEntry& e : ListAll(dir.path(), EntryDetail::KindOnly)) listed.push_back(e.name);
+    std::vector<std::string> expected = {".", ".."};
+    expected.insert(expected.end(), ordered.begin(), ordered.end());
+    EXPECT_EQ(listed, expected);
+  }
+  for (std::size_t i = 0; i + 1 < ordered.size(); ++i) {
+    EXPECT_LT(platform::CompareNames(ordered[i], ordered[i + 1]), 0) << ordered[i];
+    EXPECT_GT(platform::CompareNames(ordered[i + 1], ordered[i]), 0) << ordered[i];
+  }
+  EXPECT_EQ(platform::CompareNames("A.png", "A.png"), 0);
 }
 
 // FS-3: an empty folder has exactly "." and "..".

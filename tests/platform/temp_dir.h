@@ -16,10 +16,12 @@ namespace testing_support {
 
 class TempDir {
  public:
-  TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/corvane-test-XXXXXX";
+  // Under `base` when it is given (a test that needs a file system of its
+  // own, such as tmpfs at /dev/shm), else under $TMPDIR or /tmp.
+  explicit TempDir(const std::string& base = "") {
+    const char* env = std::getenv("TMPDIR");
+    const std::string root = !base.empty() ? base : (env != nullptr && *env != '\0' ? env : "/tmp");
+    std::string pattern = root + "/corvane-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

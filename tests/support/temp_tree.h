@@ -55,8 +55,12 @@ inline void RemoveTree(const std::string& path) { RemoveTreeAt(AT_FDCWD, path.c_
 
 class TempTree {
  public:
-  TempTree() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "cvmap-test-XXXXXX").string();
+  // Under `base` when it is given (a test that needs a file system of its
+  // own, such as tmpfs at /dev/shm), else in the system's temporary folder.
+  explicit TempTree(const std::string& base = "") {
+    std::string pattern =
+        ((base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base)) / "cvmap-test-XXXXXX")
+            .string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
     ::chmod(root_.c_str(), 0755);

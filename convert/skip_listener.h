@@ -1,0 +1,30 @@
+// SkipListener: hears of every file the converting pass does not store, and
+// of every folder it cannot list, so that a user can learn which and why.
+//
+// Thread-safety: called on the worker thread, in walk order, while the job's
+// converting pass runs; the listener must not block for long (it delays the
+// job) and must not touch the job's database.
+#pragma once
+
+#include <string_view>
+
+namespace convert {
+
+enum class SkipReason {
+  NotTile,           // the file is no tile of the job's layout
+  AlreadyPresent,    // a tile whose key the map file already holds; the stored image stays
+  Unreadable,        // a tile that could not be opened or read (or is too large to store)
+  FolderUnreadable,  // a folder that could not be listed; its files are not in the map
+};
+
+class SkipListener {
+ public:
+  virtual ~SkipListener() = default;
+
+  // `relativePath`: the file's (or folder's) path below the source folder,
+  // native bytes, '/'-separated, without a leading '/'; valid for the call
+  // only.
+  virtual void Skipped(std::string_view relativePath, SkipReason reason) = 0;
+};
+
+}  // namespace convert

@@ -1,0 +1,20 @@
+#include "convert/tile_recognizer.h"
+
+#include "convert/tile_matcher.h"
+#include "platform/utf.h"
+
+namespace convert {
+
+TileRecognizer::TileRecognizer(int layout) : layout_(layout) {
+  if (const std::u16string* pattern = ConversionPatternFor(layout)) matcher_ = std::make_unique<TileMatcher>(*pattern);
+}
+
+TileRecognizer::~TileRecognizer() = default;
+
+std::optional<TileKey> TileRecognizer::Recognize(const std::u16string& relativePath, const std::string& fileName) {
+  if (!matcher_ || !matcher_->Matches(relativePath)) return std::nullopt;
+  return layout_ == LayoutGeoKuk ? DecodeGeoKukKey(platform::Utf8ToUtf16(fileName))
+                                 : DecodeOsmTrackerStorageKey(relativePath);
+}
+
+}  // namespace convert

@@ -121,8 +121,12 @@ int RunConvert(const std::vector<std::string>& args) {
   }
   if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome)));
   if (const long long folders = outcome.counts.unreadableFolders; folders > 0) {
-    PrintError("warning: " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +
-               " could not be read (no permission, or the path is too long); the tiles in them are not in the map");
+    PrintError(UnreadableFoldersWarning(folders));
+  }
+  const convert::ConversionCounts& counts = outcome.counts;
+  if (outcome.status == convert::ConversionStatus::Done && counts.notTiles > 0 &&
+      counts.notTiles == counts.filesSeen) {
+    PrintError("warning: " + NoTileFoundText(request.source, outcome.source.layout, "nothing was stored"));
   }
   if (outcome.status == convert::ConversionStatus::DatabaseError) {
     PrintError(DatabaseStopAdvice(outcome.errorCode, request.map, outcome.counts.tilesStored));

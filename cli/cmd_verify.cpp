@@ -19,7 +19,6 @@
 #include "cli/messages.h"
 #include "cli/progress_display.h"
 #include "cli/terminal.h"
-#include "convert/layouts.h"
 #include "convert/progress_text.h"
 #include "convert/verify_session.h"
 
@@ -122,21 +121,14 @@ int RunVerify(const std::vector<std::string>& args) {
   }
   if (outcome.status == convert::VerifyStatus::Stopped) return InterruptScope::kExitCode;
   if (counts.TilesChecked() == 0 && counts.filesSeen > 0) {
-    PrintError("no file of " + request.source + " is a " + convert::LayoutCaption(outcome.source.layout) +
-               " tile, so nothing was checked; is --layout right?");
+    PrintError(NoTileFoundText(request.source, outcome.source.layout, "nothing was checked"));
     return kExitFailure;
   }
   if (!counts.AllIdentical()) {
-    PrintError(request.map + " does not hold every tile of " + request.source + " as it is: " +
-               std::to_string(counts.missing) + " missing, " + std::to_string(counts.different) + " different, " +
-               std::to_string(counts.unreadable) + " unreadable, " + std::to_string(counts.unreadableFolders) +
-               " folders unreadable" + (request.listener != nullptr ? "" : " (--verbose lists them)"));
+    PrintError(NotVerifiedText(counts, request.map, request.source, request.listener != nullptr));
     return kExitFailure;
   }
-  if (!quiet) {
-    terminal.Line(stdout, "verified: " + request.map + " holds all " + std::to_string(counts.identical) +
-                              " tiles of " + request.source + " with the same bytes");
-  }
+  if (!quiet) terminal.Line(stdout, VerifiedText(counts, request.map, request.source));
   return kExitOk;
 }
 

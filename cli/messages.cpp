@@ -16,7 +16,42 @@ std::string BusyText(const std::string& map, const std::string& detail) {
          std::to_string(seconds) + " s); run the command again once that program is done with it";
 }
 
+// "5 missing" for a count that is not 0, "" otherwise.
+void AddCount(std::string* list, long long count, const char* what) {
+  if (count == 0) return;
+  if (!list->empty()) *list += ", ";
+  *list += std::to_string(count) + " " + what;
+}
+
 }  // namespace
+
+std::string UnreadableFoldersWarning(long long folders) {
+  return "warning: " + std::to_string(folders) + (folders == 1 ? " folder" : " folders") +
+         " could not be read (no permission, or the path is too long); the tiles in them are not in the map";
+}
+
+std::string VerifiedText(const convert::VerifyCounts& counts, const std::string& map, const std::string& source) {
+  std::string text = "verified: " + map + " holds all " + std::to_string(counts.identical) + " tiles of " + source +
+                     " with the same bytes";
+  if (counts.notTiles > 0) text += "; " + std::to_string(counts.notTiles) + " files are no tiles and not in it";
+  return text;
+}
+
+std::string NotVerifiedText(const convert::VerifyCounts& counts, const std::string& map, const std::string& source,
+                            bool listed) {
+  std::string what;
+  AddCount(&what, counts.missing, "missing");
+  AddCount(&what, counts.different, "different");
+  AddCount(&what, counts.unreadable, "unreadable");
+  AddCount(&what, counts.unreadableFolders, "folders unreadable");
+  return map + " does not hold every tile of " + source + " as it is: " + what +
+         (listed ? "" : " (--verbose lists them)");
+}
+
+std::string NoTileFoundText(const std::string& source, int layout, const std::string& consequence) {
+  return "no file of " + source + " is a " + convert::LayoutCaption(layout) + " tile, so " + consequence +
+         "; is --layout right?";
+}
 
 std::string NoTileText(const std::string& file) {
   return file + " is neither a GeoKuk nor an OSM Tracker Storage tile";
@@ -25,8 +60,8 @@ std::string NoTileText(const std::string& file) {
 std::vector<std::string> HintLines(const convert::SourceCheck& check) {
   std::vector<std::string> lines;
   for (const convert::SourceHint& hint : check.hints) {
-    lines.push_back(hint.folder + " holds a " + convert::LayoutCaption(hint.layout) +
-                    " tree; give that folder instead");
+    lines.push_back(hint.folder + " holds " + convert::LayoutCaption(hint.layout) +
+                    " tiles; give that folder instead");
   }
   return lines;
 }

@@ -185,4 +185,54 @@ TEST(Cvmap, InfoCountsTiles) {
   EXPECT_NE(info.out.find("  0: 1 tiles\n"), std::string::npos) << info.out;
 }
 
+// CLI-6: every help text fits 80 columns; each command's --help names each
+// of its options and, for convert and verify, every field of the summary.
+TEST(Cvmap, HelpTexts) {
+  TempDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> mentions;
+  };
+  const Case cases[] = {
+      {{"--help"}, {"convert SOURCE MAP", "verify SOURCE MAP", "probe SOURCE", "create MAP", "info MAP"}},
+      {{"convert", "--help"},
+       {"--layout", "auto", "geokuk", "osm", "-q, --quiet", "-v, --verbose", "-h, --help", "files seen",
+        "tiles stored", "already present", "not tiles", "unreadable", "unreadable folders", "stopped:",
+        "rolled back with the last batch", "not reached", "exit codes"}},
+      {{"verify", "-h"},
+       {"--layout", "-q, --quiet", "-v, --verbose", "-h, --help", "files seen", "tiles checked", "identical",
+        "missing", "different", "not tiles", "unreadable", "exit codes"}},
+      {{"probe", "--help"}, {"-h, --help", "exit codes"}},
+      {{"create", "--help"}, {"-h, --help", "exit codes"}},
+      {{"info", "--help"}, {"-h, --help", "exit codes"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const RunResult r = RunCvmap(dir, c.args);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    std::size_t start = 0;
+    for (std::size_t end = r.out.find('\n'); end != std::string::npos; end = r.out.find('\n', start)) {
+      EXPECT_LE(end - start, 80u) << r.out.substr(start, end - start);
+      start = end + 1;
+    }
+    EXPECT_EQ(start, r.out.size()) << "the text ends with a newline";
+    for (const std::string& word : c.mentions) EXPECT_NE(r.out.find(word), std::string::npos) << word;
+  }
+}
+
+// CLI-7: bad usage of the new options and commands exits 2 with the usage.
+TEST(Cvmap, BadUsageOfOptions) {
+  TempDir dir;
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"convert", "a", "b", "--layout"}, {"convert", "a", "b", "-x"},
+        {"convert", "a", "b", "--quiet=yes"}, {"verify", "a"}, {"verify", "a", "b", "--layout", "tms"},
+        {"probe", "a", "b"}, {"probe", "-v", "a"}}) {
+    const RunResult r = RunCvmap(dir, bad);
+    EXPECT_EQ(r.exitCode, 2) << bad[0] << " " << bad.back();
+    EXPECT_NE(r.err.find("cvmap: "), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
+}
+
 }  // namespace

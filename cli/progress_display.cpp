@@ -4,12 +4,20 @@
 
 namespace cli {
 
+namespace {
+constexpr auto kRedrawInterval = std::chrono::milliseconds(200);  // at most five redraws a second
+}  // namespace
+
 void ProgressDisplay::Progress(const convert::ProgressSnapshot& s, bool last) {
   if (!terminal_.ShowsProgress()) return;
   if (last) {
     terminal_.ClearProgress();
     return;
   }
+  const auto now = std::chrono::steady_clock::now();
+  if (drawnPhase_ == s.phase && now - lastDraw_ < kRedrawInterval) return;
+  drawnPhase_ = s.phase;
+  lastDraw_ = now;
   if (s.phase == convert::SessionPhase::Counting) {
     terminal_.DrawProgress(convert::CountingLine(s.filesDone));
     return;

@@ -99,16 +99,28 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
       outcome.status = ConversionStatus::NoWorker;
       return outcome;
     }
-    for (bool finished = false; !finished;) {
-      const std::optional<platform::Notification> notice = notifications.Take(kProgressInterval);
+    bool finished = false;
+    auto take = [&](const std::optional<platform::Notification>& notice) {
       if (notice && notice->code == NotifyCounted) totalFiles = notice->count;
       if (notice && notice->code == NotifyFinished) {
         finalCount = notice->count;
         finished = true;
       }
+      return notice.has_value();
+    };
+    for (take(notifications.Take(kProgressInterval)); !finished; take(notifications.Take(kProgressInterval))) {
+      // The pass is read before the queue is emptied: once the converting
+      // pass runs, the counting pass's last notice (the total) is queued.
+      const ProgressSnapshot snapshot = passes.Snapshot(job_, totalFiles);
+      while (!finished && take(notifications.TryTake())) {
+      }
       // A stop that came while the job record was being filled in.
       if (stopped_.load() != 0) job_.stopRequested = 1;
-      if (observer != nullptr && !finished) observer->Progress(passes.Snapshot(job_, totalFiles), false);
+      if (observer != nullptr && !finished) {
+        ProgressSnapshot current = snapshot;
+        if (current.phase == SessionPhase::Working) current.filesTotal = totalFiles;
+        observer->Progress(current, false);
+      }
     }
     worker.Join();
     if (observer != nullptr) observer->Progress(passes.Snapshot(job_, totalFiles), true);

@@ -17,8 +17,6 @@
 namespace bench {
 namespace {
 
-constexpr std::size_t kMinTileBytes = 2 * 1024;
-constexpr std::size_t kMaxTileBytes = 30 * 1024;
 constexpr int kMinRowsPerColumn = 20;
 constexpr int kMaxRowsPerColumn = 60;
 constexpr const char* kMarkerName = "complete";  // written last: "tiles bytes folders"
@@ -26,7 +24,8 @@ constexpr const char* kMarkerName = "complete";  // written last: "tiles bytes f
 // Writes tiles of random bytes and the folders they need, counting both.
 class TileWriter {
  public:
-  explicit TileWriter(std::uint64_t seed) : random_(seed), pool_(kMaxTileBytes * 4) {
+  TileWriter(std::uint64_t seed, std::size_t minBytes, std::size_t maxBytes)
+      : random_(seed), pool_(maxBytes * 4), minBytes_(minBytes), maxBytes_(maxBytes) {
     for (char& c : pool_) c = static_cast<char>(random_());
   }
 
@@ -53,8 +52,8 @@ class TileWriter {
       lastFolder_ = folder;
     }
     const std::string path = folder + "/" + name;
-    const std::size_t size = std::uniform_int_distribution<std::size_t>(kMinTileBytes, kMaxTileBytes)(random_);
-    const std::size_t offset = std::uniform_int_distribution<std::size_t>(0, pool_.size() - kMaxTileBytes)(random_);
+    const std::size_t size = std::uniform_int_distribution<std::size_t>(minBytes_, maxBytes_)(random_);
+    const std::size_t offset = std::uniform_int_distribution<std::size_t>(0, pool_.size() - maxBytes_)(random_);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
       *error = "cannot create " + path + ": " + std::strerror(errno);
@@ -77,6 +76,8 @@ class TileWriter {
  private:
   std::mt19937_64 random_;   // the one source of randomness (fixed seed)
   std::vector<char> pool_;   // random bytes that tile bodies are cut from
+  std::size_t minBytes_;     // smallest tile body
+  std::size_t maxBytes_;     // largest tile body
   std::string lastFolder_;   // the folder known to exist already
   long long bytes_ = 0;      // tile bytes written
   long long folders_ = 0;    // folders created
@@ -147,11 +148,28 @@ bool WriteOsm(TileWriter& writer, const std::string& root, int tiles, std::strin
 }  // namespace
 
 bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error) {
-  assert(tilesPerLayout > 0 && tree != nullptr && error != nullptr);
-  const std::string base = root + "/tiles-" + std::to_string(tilesPerLayout);
-  tree->geoKuk = base + "/geokuk";
-  tree->osm = base + "/osm";
-  tree->tilesPerLayout = tilesPerLayout;
+  BenchTreeSpec spec;
+  spec.tilesPerLayout = tilesPerLayout;
+  return PrepareBenchTree(root, spec, tree, error);
+}
+
+bool PrepareBenchTree(const std::string& root, const BenchTreeSpec& spec, BenchTree* tree, std::string* error) {
+  assert(spec.tilesPerLayout > 0 && spec.minBytes > 0 && spec.minBytes <= spec.maxBytes);
+  assert(tree != nullptr && error != nullptr);
+  const BenchTreeSpec defaults;
+  std::string base = root + "/tiles-" + std::to_string(spec.tilesPerLayout);
+  if (spec.minBytes != defaults.minBytes || spec.maxBytes != defaults.maxBytes || !spec.geoKuk || !spec.osm) {
+    // Appended piece by piece: g++ 12 warns falsely on a literal + std::string here.
+    base += '-';
+    base += std::to_string(spec.minBytes);
+    base += '-';
+    base += std::to_string(spec.maxBytes);
+    if (!spec.geoKuk) base += "-osm";
+    if (!spec.osm) base += "-geokuk";
+  }
+  tree->geoKuk = spec.geoKuk ? base + "/geokuk" : "";
+  tree->osm = spec.osm ? base + "/osm" : "";
+  tree->tilesPerLayout = spec.tilesPerLayout;
 
   const std::string marker = base + "/" + kMarkerName;
   if (std::ifstream in(marker); in && in >> tree->tilesPerLayout >> tree->bytes >> tree->folders) {
@@ -160,13 +178,15 @@ bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tr
   }
   std::error_code ignored;
   std::filesystem::remove_all(base, ignored);
-  TileWriter writer(20240607);
-  if (!writer.MakeFolders(base) || !writer.MakeFolders(tree->geoKuk) || !writer.MakeFolders(tree->osm)) {
+  TileWriter writer(20240607, spec.minBytes, spec.maxBytes);
+  if (!writer.MakeFolders(base) || (spec.geoKuk && !writer.MakeFolders(tree->geoKuk)) ||
+      (spec.osm && !writer.MakeFolders(tree->osm))) {
     *error = "cannot create " + base + ": " + std::strerror(errno);
     return false;
   }
   const long long rootFolders = writer.Folders();
-  if (!WriteGeoKuk(writer, tree->geoKuk, tilesPerLayout, error) || !WriteOsm(writer, tree->osm, tilesPerLayout, error)) {
+  if ((spec.geoKuk && !WriteGeoKuk(writer, tree->geoKuk, spec.tilesPerLayout, error)) ||
+      (spec.osm && !WriteOsm(writer, tree->osm, spec.tilesPerLayout, error))) {
     return false;
   }
   tree->bytes = writer.Bytes();

@@ -18,6 +18,7 @@
 // Thread-safety: plain functions, one caller at a time per root.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace bench {
@@ -31,10 +32,25 @@ struct BenchTree {
   bool reused;                // true when an earlier run had generated it
 };
 
+// What to generate.
+struct BenchTreeSpec {
+  int tilesPerLayout = 100000;    // tiles in each tree
+  std::size_t minBytes = 2048;    // smallest tile body
+  std::size_t maxBytes = 30720;   // largest tile body
+  bool geoKuk = true;             // write the GeoKuk tree
+  bool osm = true;                // write the OSM Tracker Storage tree
+};
+
 // Makes sure root/tiles-<tilesPerLayout> holds both trees, generating them
 // when the marker is missing (a half-written tree is removed first). Returns
 // false with *error set when a file or folder cannot be written.
 // REQUIRES: tilesPerLayout > 0; tree != nullptr; error != nullptr.
 bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error);
+
+// The same for any spec. Trees of other tile sizes or of one layout only go
+// to root/tiles-<N>-<min>-<max>[-geokuk|-osm]; a tree not written has an
+// empty path in *tree. REQUIRES: spec.tilesPerLayout > 0, 0 < minBytes <=
+// maxBytes.
+bool PrepareBenchTree(const std::string& root, const BenchTreeSpec& spec, BenchTree* tree, std::string* error);
 
 }  // namespace bench

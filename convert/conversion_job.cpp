@@ -47,11 +47,14 @@ struct WalkState {
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
   platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
+  std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
 };
 
 void ConversionStats::Reset() {
   pass = 0;
   filesSeen = 0;
+  filesCounted = 0;
+  readAheadStarted = 0;
   tilesStored = 0;
   duplicates = 0;
   notTiles = 0;
@@ -171,6 +174,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     ReportSkipped(job, fullPath, SkipReason::NotTile);
     return;
   }
+  if (state.readAhead) state.readAhead->Reached();
   // Only regular files are opened: a FIFO or device named like a tile would
   // block or never end. A file larger than the longest value SQLite stores
   // could never be inserted, so it is not read into memory at all.
@@ -243,10 +247,18 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
       state.longestValue = job.database->handle != nullptr
                                ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
                                : UINT64_MAX;
+      if (job.readAheadMinFiles >= 0 && job.stats.filesCounted.load() >= job.readAheadMinFiles) {
+        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow);
+        if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
+      }
     }
   }
   job.walkState = &state;
   job.WalkFolder(folderPath, pass);
+  if (state.readAhead) {
+    state.readAhead->Stop();
+    job.stats.readAheadStarted = state.readAhead->Started();
+  }
   if (pass == ConvertingPass) CommitOpenTransaction(job);
   job.walkState = nullptr;
 }
@@ -327,6 +339,7 @@ void RunConversion(ConversionJob& job) {
   job.fileCount = 0;
   job.stats.pass = CountingPass;
   job.WalkFolder(job.sourceFolder, CountingPass);
+  job.stats.filesCounted = job.fileCount;
   if (job.stopRequested.load() == 0) {
     job.fileCount = 0;
     job.stats.filesSeen = 0;

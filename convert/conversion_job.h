@@ -21,7 +21,10 @@
 // rolls the open transaction back, shows one message and stops the job.
 // While the converting pass stores tiles it starts the map file's writeback
 // every writebackStep bytes (platform::FileWriteback, on a helper thread), so
-// that a commit's sync finds little left to write.
+// that a commit's sync finds little left to write. A converting pass of at
+// least readAheadMinFiles files also reads ahead (ReadAhead, read_ahead.h):
+// on a cold cache the next tiles are already being read from disk while the
+// worker stores one; what is stored, and in which order, stays the same.
 //
 // Every file the converting pass does not store, and every folder it cannot
 // list, is also told to skipListener (when set), in walk order.
@@ -47,6 +50,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+
+#include "convert/read_ahead.h"
 
 namespace SQLite {
 class Database;
@@ -86,12 +91,19 @@ inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 // to the work of storing it.
 inline constexpr std::uint64_t kWritebackStep = 32u << 20;
 
+// The default of ConversionJob::readAheadMinFiles: below this many files a
+// tree is read without read-ahead (its helper thread would cost more than it
+// could win).
+inline constexpr long long kReadAheadMinFiles = 2000;
+
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
 // starts.
 struct ConversionStats {
   std::atomic<int> pass{0};                 // the pass running now (Pass), 0 before the first
   std::atomic<long long> filesSeen{0};      // files met so far in the current pass
+  std::atomic<long long> filesCounted{0};   // files the counting pass found in all (set when it ends)
+  std::atomic<long long> readAheadStarted{0};  // converting pass: tiles whose reading the read-ahead started early
   std::atomic<long long> tilesStored{0};    // rows inserted
   std::atomic<long long> duplicates{0};     // tiles whose key was already stored (earlier image kept)
   std::atomic<long long> notTiles{0};       // files that are not tiles of the layout
@@ -120,6 +132,8 @@ struct ConversionJob {
   long long commitBatch = kCommitBatch;                    // a folder end commits a transaction holding this many stored tiles
   std::chrono::steady_clock::duration commitInterval = kCommitInterval;  // ... or open this long with a tile stored
   std::uint64_t writebackStep = kWritebackStep;            // tile bytes stored between two starts of the map file's writeback
+  long long readAheadMinFiles = kReadAheadMinFiles;        // a converting pass of at least this many files reads ahead; < 0: never
+  std::uint64_t readAheadWindow = kReadAheadWindow;        // tile bytes the read-ahead may be ahead of the walk
   std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
 
   // Walks one folder and, recursively, all folders below it with the given

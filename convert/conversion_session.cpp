@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
+#include <thread>
+#include <vector>
 
 #include "platform/message_box.h"
 #include "platform/notification.h"
@@ -16,8 +17,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often the session wakes to report progress.
+// How often the session wakes to report progress at the latest.
 constexpr std::chrono::milliseconds kProgressInterval{200};
+// How long it lets the job's notices gather between two looks.
+constexpr std::chrono::milliseconds kGatherInterval{20};
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -100,27 +103,32 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
       return outcome;
     }
     bool finished = false;
-    auto take = [&](const std::optional<platform::Notification>& notice) {
-      if (notice && notice->code == NotifyCounted) totalFiles = notice->count;
-      if (notice && notice->code == NotifyFinished) {
-        finalCount = notice->count;
-        finished = true;
+    std::vector<platform::Notification> batch;
+    auto takeAll = [&](std::chrono::milliseconds timeout) {
+      notifications.TakeAll(&batch, timeout);
+      for (const platform::Notification& notice : batch) {
+        if (notice.code == NotifyCounted) totalFiles = notice.count;
+        if (notice.code == NotifyFinished) {
+          finalCount = notice.count;
+          finished = true;
+        }
       }
-      return notice.has_value();
     };
-    for (take(notifications.Take(kProgressInterval)); !finished; take(notifications.Take(kProgressInterval))) {
-      // The pass is read before the queue is emptied: once the converting
-      // pass runs, the counting pass's last notice (the total) is queued.
-      const ProgressSnapshot snapshot = passes.Snapshot(job_, totalFiles);
-      while (!finished && take(notifications.TryTake())) {
-      }
+    for (takeAll(kProgressInterval); !finished; takeAll(kProgressInterval)) {
+      // The pass is read before the queue is emptied once more: once the
+      // converting pass runs, the counting pass's last notice (the total)
+      // is queued.
+      ProgressSnapshot snapshot = passes.Snapshot(job_, totalFiles);
+      takeAll(std::chrono::milliseconds(0));
       // A stop that came while the job record was being filled in.
       if (stopped_.load() != 0) job_.stopRequested = 1;
-      if (observer != nullptr && !finished) {
-        ProgressSnapshot current = snapshot;
-        if (current.phase == SessionPhase::Working) current.filesTotal = totalFiles;
-        observer->Progress(current, false);
+      if (finished) break;
+      if (observer != nullptr) {
+        if (snapshot.phase == SessionPhase::Working) snapshot.filesTotal = totalFiles;
+        observer->Progress(snapshot, false);
       }
+      // Lets notices gather: the job then pays for no wake-up per folder.
+      std::this_thread::sleep_for(kGatherInterval);
     }
     worker.Join();
     if (observer != nullptr) observer->Progress(passes.Snapshot(job_, totalFiles), true);

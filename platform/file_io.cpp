@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cassert>
@@ -106,6 +107,25 @@ ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<un
   if (done != size) return fail(ReadStatus::ReadFailed);  // the file became shorter than its size
   buffer->resize(static_cast<std::size_t>(size));
   return ReadStatus::Ok;
+}
+
+PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64_t* size) {
+  assert(size != nullptr);
+  *size = 0;
+  if (path.empty()) return PrefetchStatus::Skipped;
+  Descriptor fd(::openat(folderFd, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat st;
+  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return PrefetchStatus::Skipped;
+  *size = static_cast<std::uint64_t>(st.st_size);
+  if (st.st_size == 0) return PrefetchStatus::Cached;
+  // A one-byte read that may not wait tells whether the first page is in
+  // memory already; a kernel that cannot tell says EAGAIN or EOPNOTSUPP, and
+  // the pages are asked for.
+  unsigned char probe;
+  struct iovec vector {&probe, 1};
+  if (::preadv2(fd.get(), &vector, 1, 0, RWF_NOWAIT) == 1) return PrefetchStatus::Cached;
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_WILLNEED);
+  return PrefetchStatus::Started;
 }
 
 }  // namespace platform

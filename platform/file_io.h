@@ -46,4 +46,19 @@ ReadStatus ReadWholeFile(const std::string& path, std::vector<unsigned char>* bu
 ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<unsigned char>* buffer,
                            std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max());
 
+// What PrefetchFileAt() found.
+enum class PrefetchStatus {
+  Started,   // the file's pages were not all in memory; reading them has begun
+  Cached,    // the file's first page is already in memory: nothing to do
+  Skipped,   // no regular file there, or it cannot be opened: nothing done
+};
+
+// Asks the kernel to start reading the regular file `path` (relative to the
+// open folder `folderFd`) into the page cache, without waiting for the disk:
+// a later read of the file then finds its pages there, or waits only for
+// what is still in flight. The file's size goes to *size (0 when Skipped).
+// The file is opened and closed again; nothing is read into process memory.
+// A FIFO or device is never read. REQUIRES: size != nullptr.
+PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64_t* size);
+
 }  // namespace platform

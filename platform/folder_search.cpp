@@ -228,6 +228,15 @@ ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned
   return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
 }
 
+PrefetchStatus FolderSearch::PrefetchEntry(const std::string& name, std::uint64_t* size) const {
+  assert(size != nullptr);
+  if (impl_->fd < 0) {
+    *size = 0;
+    return PrefetchStatus::Skipped;
+  }
+  return PrefetchFileAt(impl_->fd, name, size);
+}
+
 void FolderSearch::Close() {
   if (impl_->fd >= 0) {
     ::close(impl_->fd);

@@ -105,6 +105,12 @@ class FolderSearch {
   ReadStatus ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
                        std::uint64_t maxSize = std::numeric_limits<std::uint64_t>::max()) const;
 
+  // Starts reading the entry `name` of the folder being searched into the
+  // page cache, as PrefetchFileAt() does (file_io.h), opened relative to the
+  // open folder. Returns Skipped when no search is open.
+  // REQUIRES: size != nullptr.
+  PrefetchStatus PrefetchEntry(const std::string& name, std::uint64_t* size) const;
+
   // Ends the search; safe to call more than once.
   void Close();
 

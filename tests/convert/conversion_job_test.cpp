@@ -522,6 +522,66 @@ TEST(ConversionJobTest, StartsTheMapFilesWritebackBeforeTheCommit) {
   EXPECT_EQ(state.writeback, 0u);
 }
 
+// Drops the pages of every file below `root` from the page cache (written to
+// disk first, so that they can be dropped). Returns how many files were
+// left with no page in memory; 0 where that cannot be seen or done.
+int DropPages(const std::string& root) {
+  int dropped = 0;
+  ::sync();
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    test_support::PageCacheState state;
+    if (test_support::ReadPageCacheState(fd, &state) && state.cached == 0) ++dropped;
+    ::close(fd);
+  }
+  return dropped;
+}
+
+// JOB-15: on a cold tree the read-ahead starts reading tiles before the walk
+// reaches them, and the map holds exactly the rows of a pass without it; on
+// a warm tree it finds the tiles in memory and starts nothing.
+TEST(ConversionJobTest, ReadsAheadWithoutChangingWhatIsStored) {
+  TempTree source;
+  std::mt19937 random(20261208);
+  std::string image(4096, '\0');
+  for (int x = 0; x < 20; ++x) {
+    for (int y = 0; y < 30; ++y) {
+      for (char& c : image) c = static_cast<char>(random());
+      source.File("15/" + std::to_string(x) + "/" + std::to_string(y) + ".png", image);
+    }
+    source.File("15/" + std::to_string(x) + "/notes.txt", "not a tile");
+  }
+  source.File("15/07/3.png", "same key as 15/7/3.png, met first");
+  std::vector<std::vector<StoredRow>> maps;
+  std::vector<long long> started;
+  for (const long long minFiles : {-1LL, 0LL, 0LL}) {
+    const bool cold = maps.size() < 2;
+    const int dropped = cold ? DropPages(source.Root()) : 0;
+    JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+    rig.job.readAheadMinFiles = minFiles;
+    rig.Run();
+    maps.push_back(ReadRows(rig.mapPath));
+    started.push_back(rig.job.stats.readAheadStarted.load());
+    if (minFiles == 0 && cold && dropped > 500) {
+      EXPECT_GT(started.back(), 0) << dropped << " files were cold";
+    }
+  }
+  ASSERT_EQ(maps[0].size(), 600u);
+  EXPECT_EQ(maps[0][7 * 30 + 3].image, "same key as 15/7/3.png, met first");  // rows sorted by x, then y
+  for (const std::vector<StoredRow>& map : maps) {
+    ASSERT_EQ(map.size(), maps[0].size());
+    for (std::size_t i = 0; i < map.size(); ++i) {
+      EXPECT_EQ(std::tie(map[i].x, map[i].y, map[i].z, map[i].image),
+                std::tie(maps[0][i].x, maps[0][i].y, maps[0][i].z, maps[0][i].image));
+    }
+  }
+  EXPECT_EQ(started[0], 0);  // no read-ahead asked for
+  EXPECT_EQ(started[2], 0);  // warm: every tile found in memory
+}
+
 // JOB-13: the job on its worker thread, as the window and cvmap start it.
 TEST(ConversionJobTest, RunsOnAWorkerThread) {
   TempTree source;

@@ -31,11 +31,6 @@ void Reset(SQLite::Database& db) {
 
 }  // namespace
 
-bool CreateMapFile(SQLite::Database& db, const std::u16string& path) {
-  if (db.open(path) != SQLITE_OK) return false;
-  return RunCreateStatements(db);
-}
-
 bool CreateMapFileNative(SQLite::Database& db, const std::string& path) {
   if (db.openNative(path) != SQLITE_OK) return false;
   return RunCreateStatements(db);
@@ -54,13 +49,6 @@ bool CreateMapFileNativeInOneTransaction(SQLite::Database& db, const std::string
     db.exec(SQLite::kRollbackSql);
   }
   return ok;
-}
-
-bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
-                      platform::MessageBoxService& boxes) {
-  Reset(db);
-  db.open(path);
-  return RecogniseOpened(db, boxes);
 }
 
 bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,

@@ -38,14 +38,14 @@ inline constexpr char16_t kInsertTileSql[] =
 constexpr int ZoomToZ(int zoom) { return 17 - zoom; }
 constexpr int ZToZoom(int z) { return 17 - z; }
 
-// Creates (or completes) a map file: opens `path` on `db`; if the open fails
-// stops there, showing nothing, and returns false. Otherwise runs the
-// encoding pragma and the two CREATE TABLE statements in this order, each
-// whatever the others' results (each failure shows its own "SQLite error: %s"
+// Creates (or completes) a map file: opens the native `path` on `db` (its
+// bytes go to SQLite unchanged; "" opens a private temporary database); if
+// the open fails stops there, showing nothing, and returns false. Otherwise
+// runs the encoding pragma and the two CREATE TABLE statements in this
+// order, each whatever the others' results (each failure shows its own "SQLite error: %s"
 // through the database's message boxes). Existing tables and rows are kept.
 // Returns true when the open and all three statements succeeded. The
 // connection is left open.
-bool CreateMapFile(SQLite::Database& db, const std::u16string& path);
 bool CreateMapFileNative(SQLite::Database& db, const std::string& path);
 
 // Creates a new map file for a job that fills it at once: as
@@ -64,8 +64,6 @@ bool CreateMapFileNativeInOneTransaction(SQLite::Database& db, const std::string
 // stays open for the caller. Only the existence of a table `tiles` is tested.
 // The caller checks first that the path exists (opening a missing path
 // creates it).
-bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
-                      platform::MessageBoxService& boxes);
 bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,
                             platform::MessageBoxService& boxes);
 // As RecogniseMapFileNative, but opens read-only: the file is never created

@@ -148,7 +148,7 @@ TEST(MapFile, RecognitionTestsOnlyTilesTable) {
   EXPECT_EQ(messages[0].text, u"no such table: tiles");
   EXPECT_EQ(messages[0].style, MessageStyle::Plain);
   // Recognising again starts from a closed, not-open database.
-  EXPECT_TRUE(store::RecogniseMapFile(db, platform::Utf8ToUtf16(dir / "odd.db"), boxes));
+  EXPECT_TRUE(store::RecogniseMapFileNative(db, dir / "odd.db", boxes));
 }
 
 // MAP-6: a duplicate key is refused and the first row stays; a GeoKuk and an
@@ -156,7 +156,7 @@ TEST(MapFile, RecognitionTestsOnlyTilesTable) {
 TEST(MapFile, DuplicateKeyKeepsFirstRow) {
   RecordingMessageBox boxes;
   Database db(&boxes);
-  ASSERT_TRUE(store::CreateMapFile(db, u""));
+  ASSERT_TRUE(store::CreateMapFileNative(db, ""));
   EXPECT_EQ(StoreTile(db, Tile(5, 6, 14, u"base_n", "first")), Outcome::Stored);
   EXPECT_EQ(StoreTile(db, Tile(5, 6, 14, u"base_n", "second")), Outcome::Duplicate);
   EXPECT_EQ(StoreTile(db, Tile(5, 6, 14, 0, "osm")), Outcome::Stored);
@@ -171,7 +171,7 @@ TEST(MapFile, DuplicateKeyKeepsFirstRow) {
 // byte for byte, an empty one as an empty blob.
 TEST(MapFile, StoredValuesAndAffinity) {
   Database db;
-  ASSERT_TRUE(store::CreateMapFile(db, u""));
+  ASSERT_TRUE(store::CreateMapFileNative(db, ""));
   const std::string binary("\x89PNG\r\n\x1a\n\0\xff", 10);
   ASSERT_EQ(StoreTile(db, Tile(1, 1, 18, u"12", binary)), Outcome::Stored);
   ASSERT_EQ(StoreTile(db, Tile(2, 2, 0, u"base_n", "")), Outcome::Stored);

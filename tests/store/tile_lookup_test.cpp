@@ -22,7 +22,7 @@ store::TileKey Key(int x, const char16_t* source) {
 // that reads as a number is found as the integer it is stored as.
 TEST(TileLookup, ComparesStoredImages) {
   SQLite::Database db;
-  ASSERT_TRUE(store::CreateMapFile(db, u""));
+  ASSERT_TRUE(store::CreateMapFileNative(db, ""));
   store::TileInserter inserter(db);
   const std::string png("\x89PNG\0\x01", 6);
   auto bytes = [](const std::string& s) { return std::vector<unsigned char>(s.begin(), s.end()); };

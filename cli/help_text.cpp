@@ -90,11 +90,13 @@ summary, one line on stdout:
   N unreadable       tiles that could not be read
   N unreadable folders  folders that could not be listed (shown when not 0)
   in S s (R tiles/s) the time of the check
+A line "verified: ..." follows when every tile is identical. After Ctrl-C
+the summary begins with "stopped: interrupted:".
 
 exit codes: 0 every tile of SOURCE is in MAP with the same bytes; 1 a tile is
-  missing, different or unreadable, or MAP could not be read (another program
-  is using it); 2 bad usage, or a SOURCE or MAP that cannot be used; 130
-  stopped by Ctrl-C
+  missing, different or unreadable, no file is a tile of the layout, or MAP
+  could not be read (another program is using it); 2 bad usage, or a SOURCE
+  or MAP that cannot be used; 130 stopped by Ctrl-C
 )";
 
 const char kProbeHelp[] = R"(usage: cvmap probe SOURCE

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/command.h"
@@ -45,6 +46,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kConvertSynopsis[] = "convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]";
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);  // at most five redraws a second
+constexpr auto kNoticeGap = std::chrono::milliseconds(20);        // at most 50 looks at the notifications a second
 constexpr int kBarWidth = 30;                                      // cells of the progress bar
 constexpr int kExitInterrupted = 130;                              // 128 + SIGINT, as shells report it
 
@@ -348,17 +350,24 @@ int RunConvert(const std::vector<std::string>& args) {
       PrintError("cannot start the worker thread");
       return kExitFailure;
     }
+    // Every notification posted since the last look is taken at once, and the
+    // next look comes no sooner than kNoticeGap later: the job posts at every
+    // folder end, and waking this thread for each would cost the job more
+    // than the work of a small folder.
+    std::vector<platform::Notification> batch;
     for (bool finished = false; !finished;) {
-      const std::optional<platform::Notification> notice = notifications.Take(kRedrawInterval);
-      if (notice) {
-        if (notice->code == convert::NotifyCounted) {
-          totalFiles = notice->count;  // the source folder's notice, the last one, is the total
-        } else if (notice->code == convert::NotifyFinished) {
-          finalCount = notice->count;
-          finished = true;
+      if (notifications.TakeAll(&batch, kRedrawInterval)) {
+        for (const platform::Notification& notice : batch) {
+          if (notice.code == convert::NotifyCounted) {
+            totalFiles = notice.count;  // the source folder's notice, the last one, is the total
+          } else if (notice.code == convert::NotifyFinished) {
+            finalCount = notice.count;
+            finished = true;
+          }
         }
       }
       progress.Update(job, totalFiles, false);
+      if (!finished) std::this_thread::sleep_for(kNoticeGap);
     }
     worker.Join();
   }

@@ -12,6 +12,7 @@
 #include "platform/folder_search.h"
 #include "store/map_file.h"
 #include "store/sqlite_database.h"
+#include "store/tile_inserter.h"
 
 namespace {
 
@@ -23,24 +24,23 @@ std::string MakeTempFolder() {
 
 // Inserts state.range(0) tiles of 4 KiB per iteration, in one transaction, as
 // the converting pass does for the tiles of one folder.
-void BM_StoreTileInTransaction(benchmark::State& state) {
+void BM_InsertTileInTransaction(benchmark::State& state) {
   const std::string folder = MakeTempFolder();
   SQLite::Database db;
   if (!store::CreateMapFileNative(db, folder + "/bench.cvmap")) std::abort();
   const std::vector<unsigned char> image(4096, 0x5a);
+  store::TileInserter inserter(db);
+  store::TileKey key;
+  key.z = 2;
+  key.sourceIsText = true;
+  key.source = u"base_n";
   int next = 0;
   for (auto _ : state) {
     db.exec(SQLite::kBeginTransactionSql);
     for (int i = 0; i < state.range(0); ++i, ++next) {
-      store::TileRow row;
-      row.x = next;
-      row.y = next / 256;
-      row.z = 2;
-      row.sourceIsText = true;
-      row.sourceUtf8 = "base_n";
-      row.image = image.data();
-      row.imageSize = image.size();
-      store::StoreTile(db, row);
+      key.x = next;
+      key.y = next / 256;
+      inserter.Insert(key, image);
     }
     db.exec(SQLite::kCommitSql);
   }
@@ -49,7 +49,7 @@ void BM_StoreTileInTransaction(benchmark::State& state) {
   db.close();
   std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_StoreTileInTransaction)->Arg(256);
+BENCHMARK(BM_InsertTileInTransaction)->Arg(256);
 
 // Enumerates a folder of 2000 files, with sizes (a stat per file) or kinds
 // only (readdir alone), as the converting and the counting pass need.

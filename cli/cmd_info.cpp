@@ -8,14 +8,17 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "platform/file_io.h"
-#include "platform/message_box.h"
+#include "cli/help_text.h"
+#include "cli/messages.h"
 #include "platform/utf.h"
 #include "store/map_file.h"
+#include "store/map_file_open.h"
 #include "store/sqlite_database.h"
 
 namespace cli {
 namespace {
+
+const Usage kInfoUsage{"info", "info MAP", kInfoHelp, {}, 1};
 
 // Image bytes are summed as length(image) for blobs, which reads only the
 // size, and as the byte length of anything else a foreign file may hold.
@@ -73,38 +76,16 @@ void PrintReport(SQLite::Database& db, const std::string& path) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args) {
-  std::string path;
+  Arguments parsed;
   int exitCode = kExitOk;
-  if (!TakeOneOperand(args, "info MAP", &path, &exitCode)) return exitCode;
-  if (!platform::PathExists(path)) {
-    PrintError(path + ": no such file");
-    return kExitBadInput;
-  }
-  if (platform::IsDirectory(path)) {
-    PrintError(path + " is a folder, not a map file");
-    return kExitBadInput;
-  }
-  if (!platform::IsRegularFile(path)) {
-    PrintError(path + " is not a regular file, not a map file");
-    return kExitBadInput;
-  }
-
-  platform::RecordingMessageBox recognition;  // SQLite's reason, shown below
-  platform::StderrMessageBox boxes(kMessagePrefix);
-  SQLite::Database db(&boxes);
-  if (!store::RecogniseMapFileReadOnly(db, path, recognition)) {
-    // A process that died while writing left its journal behind; reading the
-    // file needs that journal rolled back, which this read-only command never
-    // does.
-    if (db.handle != nullptr && sqlite3_extended_errcode(db.handle) == SQLITE_READONLY_ROLLBACK) {
-      PrintError(path + " holds an unfinished write of an interrupted run; cvmap create " + path +
-                 " (or the next cvmap convert) rolls it back to the last committed state");
-      return kExitBadInput;
-    }
-    const auto messages = recognition.Messages();
-    const std::string reason = messages.empty() ? "" : ": " + platform::Utf16ToUtf8(messages[0].text);
-    PrintError(path + " is not a map file" + reason);
-    return kExitBadInput;
+  if (!ParseCommandLine(args, kInfoUsage, &parsed, &exitCode)) return exitCode;
+  const std::string& path = parsed.Operands()[0];
+  SQLite::Database db;
+  const store::MapOpenResult opened = store::OpenMapFileForReading(db, path);
+  if (opened.status != store::MapOpenStatus::Ready) {
+    const Refusal refusal = MapRefusal(opened, path);
+    PrintErrors(refusal.lines);
+    return refusal.exitCode;
   }
   try {
     PrintReport(db, path);

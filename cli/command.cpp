@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "convert/layouts.h"
+#include "convert/source_check.h"
+
 namespace cli {
 
 void PrintError(const std::string& text) {
@@ -9,31 +12,43 @@ void PrintError(const std::string& text) {
   std::fflush(stderr);
 }
 
-bool TakeOneOperand(const std::vector<std::string>& args, const char* synopsis,
-                    std::string* operand, int* exitCode) {
-  std::vector<std::string> operands;
-  bool afterDashes = false;
-  for (const std::string& a : args) {
-    if (!afterDashes && a == "--") {
-      afterDashes = true;
-    } else if (!afterDashes && (a == "--help" || a == "-h")) {
-      std::printf("usage: cvmap %s\n", synopsis);
-      *exitCode = kExitOk;
-      return false;
-    } else if (!afterDashes && a.size() > 1 && a[0] == '-') {
-      PrintError("unknown option '" + a + "'; usage: cvmap " + synopsis);
-      *exitCode = kExitBadInput;
-      return false;
-    } else {
-      operands.push_back(a);
-    }
-  }
-  if (operands.size() != 1 || operands[0].empty()) {
-    PrintError(std::string("usage: cvmap ") + synopsis);
-    *exitCode = kExitBadInput;
+void PrintErrors(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) PrintError(line);
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, const Usage& usage, Arguments* parsed,
+                      int* exitCode) {
+  const std::string usageLine = std::string("usage: cvmap ") + usage.synopsis;
+  *exitCode = kExitBadInput;
+  if (!parsed->Parse(args, usage.options)) {
+    PrintError(parsed->Error() + "; " + usageLine);
     return false;
   }
-  *operand = operands[0];
+  if (parsed->HelpAsked()) {
+    std::fputs(usage.help, stdout);
+    *exitCode = kExitOk;
+    return false;
+  }
+  bool operandsOk = parsed->Operands().size() == usage.operands;
+  for (const std::string& operand : parsed->Operands()) operandsOk = operandsOk && !operand.empty();
+  if (!operandsOk) {
+    PrintError(usageLine + " (cvmap " + usage.name + " --help tells more)");
+    return false;
+  }
+  return true;
+}
+
+bool ParseLayout(const std::string& value, int* layout) {
+  if (value == "auto") {
+    *layout = convert::kDetectLayout;
+  } else if (value == "geokuk") {
+    *layout = convert::LayoutGeoKuk;
+  } else if (value == "osm") {
+    *layout = convert::LayoutOsmTrackerStorage;
+  } else {
+    PrintError("unknown layout '" + value + "': use auto, geokuk or osm");
+    return false;
+  }
   return true;
 }
 

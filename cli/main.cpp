@@ -6,40 +6,25 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/help_text.h"
 
 namespace cli {
 namespace {
 
-// Every subcommand, in the order --help lists them.
+// Every subcommand.
 const Command kCommands[] = {
-    {"create", "create MAP", "create an empty map file, or complete an existing one", RunCreate},
-    {"info", "info MAP", "show the tile count per zoom level and per source of a map file", RunInfo},
-    {"convert", "convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet]", "store the tiles of a source folder in a map file", RunConvert},
-    {"probe", "probe SOURCE", "tell the layout of a source folder", RunProbe},
+    {"convert", RunConvert}, {"verify", RunVerify}, {"probe", RunProbe},
+    {"create", RunCreate},   {"info", RunInfo},
 };
-
-void PrintHelp(std::FILE* out) {
-  std::fprintf(out,
-               "usage: cvmap COMMAND ARGS\n"
-               "       cvmap --help | --version\n"
-               "\n"
-               "Works with map files (.cvmap): SQLite databases of map tiles.\n"
-               "\n"
-               "commands:\n");
-  for (const Command& c : kCommands) std::fprintf(out, "  %-44s %s\n", c.synopsis, c.summary);
-  std::fprintf(out,
-               "\n"
-               "exit codes: 0 ok, 1 failure, 2 bad usage or bad input\n");
-}
 
 int Main(int argc, char** argv) {
   if (argc < 2) {
-    PrintHelp(stderr);
+    std::fputs(kOverviewHelp, stderr);
     return kExitBadInput;
   }
   const std::string word = argv[1];
   if (word == "--help" || word == "-h" || word == "help") {
-    PrintHelp(stdout);
+    std::fputs(kOverviewHelp, stdout);
     return kExitOk;
   }
   if (word == "--version") {

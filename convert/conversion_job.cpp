@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "convert/layouts.h"
-#include "convert/tile_inserter.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
 #include "platform/file_io.h"
@@ -24,8 +23,11 @@
 #include "regex/bad_regexpr.h"
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
+#include "store/tile_inserter.h"
 
 namespace convert {
+
+using store::TileInserter;
 
 // What one walk keeps from file to file: the compiled pattern, the prepared
 // insert and the read buffer are made once per pass, not once per file.
@@ -59,6 +61,8 @@ void ConversionStats::Reset() {
   unreadable = 0;
   unreadableFolders = 0;
   databaseErrors = 0;
+  rolledBack = 0;
+  databaseErrorCode = 0;
 }
 
 namespace {
@@ -76,11 +80,20 @@ bool SqliteTransactionOpen(const SQLite::Database& database) {
   return database.handle != nullptr && sqlite3_get_autocommit(database.handle) == 0;
 }
 
-// The open batch is gone (rolled back): its tiles no longer count as stored.
+// The open batch is gone (rolled back): its tiles no longer count as stored
+// but as rolled back.
 void ForgetPendingTiles(ConversionJob& job) {
   if (job.walkState == nullptr) return;
   job.stats.tilesStored.fetch_sub(job.walkState->pendingTiles, std::memory_order_relaxed);
+  job.stats.rolledBack.fetch_add(job.walkState->pendingTiles, std::memory_order_relaxed);
   job.walkState->pendingTiles = 0;
+}
+
+// Keeps the first error that stops the job, for the summary.
+void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
+  if (job.stats.databaseErrorCode.load() != 0) return;
+  job.stats.databaseErrorCode = code;
+  job.stopReason = message;
 }
 
 void BeginTransactionIfNone(ConversionJob& job) {
@@ -98,10 +111,13 @@ bool BatchDue(const ConversionJob& job, const WalkState& state) {
   return state.pendingTiles > 0 && std::chrono::steady_clock::now() - state.batchBegun >= job.commitInterval;
 }
 
-// The database error path: roll back the open batch, show one message, stop.
+// The database error path of a tile's insert: roll back the open batch, show
+// one message, stop. The tile whose insert failed is lost with the batch.
 // A failed step may already have made SQLite roll the transaction back; then
 // no "ROLLBACK;" runs, since it would only fail with a second message.
-void StopOnDatabaseError(ConversionJob& job, const std::u16string& message) {
+void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& message) {
+  NoteStopReason(job, code, message);
+  job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
   SQLite::Database& database = *job.database;
   if (SqliteTransactionOpen(database)) {
     database.rollback();
@@ -123,6 +139,8 @@ bool CommitOpenTransaction(ConversionJob& job) {
   database.inTransaction = 0;
   const int result = database.exec(SQLite::kCommitSql);
   if (result != SQLITE_OK && database.isOpen != 0) {
+    NoteStopReason(job, result,
+                   platform::Utf8ToUtf16(database.errorText != nullptr ? database.errorText : sqlite3_errstr(result)));
     if (SqliteTransactionOpen(database)) {
       database.inTransaction = 1;
       database.rollback();
@@ -174,7 +192,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   try {
     outcome = state.inserter->Insert(*key, state.buffer);
   } catch (const SQLite::Error& error) {
-    StopOnDatabaseError(job, error.message);
+    StopOnDatabaseError(job, error.code, error.message);
     return;
   }
   switch (outcome) {
@@ -196,7 +214,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
       ReportSkipped(job, fullPath, SkipReason::Unreadable);
       break;
     case TileInserter::Outcome::Failed:
-      StopOnDatabaseError(job, state.inserter->ErrorMessage());
+      StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
       break;
   }
 }
@@ -215,7 +233,8 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
       } catch (const std::exception& error) {
         // The patterns are fixed texts; this only happens if the engine
         // cannot compile them, and then no file could be recognised.
-        ShowError(job, platform::Utf8ToUtf16(error.what()));
+        job.stopReason = platform::Utf8ToUtf16(error.what());
+        ShowError(job, job.stopReason);
         job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
         job.stopRequested = 1;
         return;
@@ -316,6 +335,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
 
 void RunConversion(ConversionJob& job) {
   job.stats.Reset();
+  job.stopReason.clear();
   job.fileCount = 0;
   job.stats.pass = CountingPass;
   job.WalkFolder(job.sourceFolder, CountingPass);

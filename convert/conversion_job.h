@@ -110,6 +110,8 @@ struct ConversionStats {
   std::atomic<long long> unreadable{0};     // tiles that could not be opened or read (not regular, vanished, no permission)
   std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long); their files are not in the map
   std::atomic<int> databaseErrors{0};       // errors that stopped the job (0 or 1): database, or a pattern that does not compile
+  std::atomic<long long> rolledBack{0};     // tiles lost when a database error rolled their batch back (stored, then undone), and the tile whose insert failed
+  std::atomic<int> databaseErrorCode{0};    // SQLite's result code of the error that stopped the job; 0 when none
 
   void Reset();
 };
@@ -132,6 +134,7 @@ struct ConversionJob {
   std::uint64_t writebackStep = kWritebackStep;            // tile bytes stored between two starts of the map file's writeback
   long long readAheadMinFiles = kReadAheadMinFiles;        // a converting pass of at least this many files reads ahead; < 0: never
   std::uint64_t readAheadWindow = kReadAheadWindow;        // tile bytes the read-ahead may be ahead of the walk
+  std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
 
   // Walks one folder and, recursively, all folders below it with the given
   // pass. Called on the source folder by RunConversion; a call made while no

@@ -26,6 +26,7 @@
 #include <string>
 
 #include "convert/source_paths.h"
+#include "store/tile_key.h"
 
 namespace convert {
 
@@ -53,13 +54,8 @@ extern const std::u16string kOsmTrackerStorageProbePattern;   // what the folder
 // zeros and wraps never become a key.)
 int HexToInt(std::u16string text);
 
-struct TileKey {
-  int x = 0;                  // tile column
-  int y = 0;                  // tile row
-  int z = 0;                  // 17 - zoom level
-  bool sourceIsText = false;  // true: `source` is stored as text; false: s is the integer 0
-  std::u16string source;      // GeoKuk map source name, e.g. u"base_n"; empty otherwise
-};
+// The map file's key of a tile (store/tile_key.h).
+using TileKey = store::TileKey;
 
 // Decodes the key of a GeoKuk tile from its file name (no folders). The name
 // without ".kachle" is split at '_' (a run of '_' counts as one): source

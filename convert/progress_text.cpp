@@ -1,9 +1,76 @@
 #include "convert/progress_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
+#include <vector>
 
 namespace convert {
+
+namespace {
+
+constexpr int kWideBar = 30;    // cells of the bar when there is room
+constexpr int kNarrowBar = 10;  // fewest cells worth drawing
+const std::string kGap = "  ";  // between the parts of a progress line
+
+double Fraction(long long done, long long total) {
+  const double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0.0;
+  return std::clamp(fraction, 0.0, 1.0);
+}
+
+std::string Bar(double fraction, int width) {
+  const int filled = static_cast<int>(fraction * width);
+  std::string bar = "[";
+  bar.append(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(width - filled), '.');
+  bar += "]";
+  return bar;
+}
+
+// The parts after the bar.
+struct Parts {
+  std::string counter;  // "1234/5678"
+  std::string percent;  // " 21%"
+  std::string rate;     // "350 tiles/s"
+  std::string left;     // "0:12 left"
+};
+
+Parts MakeParts(long long done, long long total, double tilesPerSecond, double secondsLeft) {
+  char text[64];
+  Parts parts;
+  std::snprintf(text, sizeof text, "%lld/%lld", done, total);
+  parts.counter = text;
+  std::snprintf(text, sizeof text, "%3d%%", static_cast<int>(Fraction(done, total) * 100.0));
+  parts.percent = text;
+  std::snprintf(text, sizeof text, "%.0f tiles/s", std::isfinite(tilesPerSecond) ? tilesPerSecond : 0.0);
+  parts.rate = text;
+  parts.left = FormatDuration(secondsLeft) + " left";
+  return parts;
+}
+
+std::string Join(std::initializer_list<const std::string*> parts) {
+  std::string line;
+  for (const std::string* part : parts) {
+    if (!line.empty()) line += kGap;
+    line += *part;
+  }
+  return line;
+}
+
+std::string RateText(long long tiles, double seconds) {
+  char text[48];
+  std::snprintf(text, sizeof text, " in %.1f s (%.0f tiles/s)", seconds,
+                seconds > 0 ? static_cast<double>(tiles) / seconds : 0.0);
+  return text;
+}
+
+std::string StoppedPrefix(bool stopped, const std::string& reason) {
+  if (!stopped) return "";
+  return "stopped: " + (reason.empty() ? std::string("interrupted") : reason) + ": ";
+}
+
+}  // namespace
 
 std::string FormatDuration(double seconds) {
   if (!std::isfinite(seconds) || seconds < 0) return "--:--";
@@ -26,29 +93,55 @@ std::string CountingLine(long long files) {
 
 std::string ProgressLine(long long done, long long total, double tilesPerSecond, double secondsLeft,
                          int barWidth) {
-  double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0.0;
-  if (fraction > 1.0) fraction = 1.0;
-  if (fraction < 0.0) fraction = 0.0;
-  const int filled = static_cast<int>(fraction * barWidth);
-  std::string line = "[";
-  line.append(static_cast<std::size_t>(filled), '#');
-  line.append(static_cast<std::size_t>(barWidth - filled), '.');
-  line += "]";
-  char text[160];
-  std::snprintf(text, sizeof text, "  %lld/%lld  %3d%%  %.0f tiles/s  %s left", done, total,
-                static_cast<int>(fraction * 100.0), std::isfinite(tilesPerSecond) ? tilesPerSecond : 0.0,
-                FormatDuration(secondsLeft).c_str());
-  return line + text;
+  const Parts p = MakeParts(done, total, tilesPerSecond, secondsLeft);
+  return Bar(Fraction(done, total), barWidth) + kGap + Join({&p.counter, &p.percent, &p.rate, &p.left});
+}
+
+std::string FitLine(const std::string& line, int columns) {
+  const std::size_t room = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
+  return line.size() <= room ? line : line.substr(0, room);
+}
+
+std::string FitProgressLine(long long done, long long total, double tilesPerSecond, double secondsLeft,
+                            int columns) {
+  const Parts p = MakeParts(done, total, tilesPerSecond, secondsLeft);
+  const int room = columns - 1;
+  // The texts after the bar, from the fullest to the shortest.
+  const std::vector<std::string> tails = {Join({&p.counter, &p.percent, &p.rate, &p.left}),
+                                          Join({&p.counter, &p.percent, &p.left}),
+                                          Join({&p.counter, &p.percent})};
+  for (const std::string& tail : tails) {
+    const int barWidth = std::min(kWideBar, room - static_cast<int>(tail.size() + kGap.size()) - 2);
+    if (barWidth >= kNarrowBar) return Bar(Fraction(done, total), barWidth) + kGap + tail;
+  }
+  for (const std::string& tail : tails) {
+    if (static_cast<int>(tail.size()) <= room) return tail;
+  }
+  return FitLine(p.percent, columns);
 }
 
 std::string SummaryLine(const SummaryNumbers& n) {
-  const double rate = n.seconds > 0 ? static_cast<double>(n.tilesStored) / n.seconds : 0.0;
-  char text[320];
-  std::snprintf(text, sizeof text,
-                "%lld files seen, %lld tiles stored, %lld already present, %lld not tiles, "
-                "%lld unreadable in %.1f s (%.0f tiles/s)",
-                n.filesSeen, n.tilesStored, n.duplicates, n.notTiles, n.unreadable, n.seconds, rate);
-  return text;
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
+          std::to_string(n.duplicates) + " already present, " + std::to_string(n.notTiles) + " not tiles, " +
+          std::to_string(n.unreadable) + " unreadable";
+  if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
+  if (n.stopped) {
+    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
+            std::to_string(n.notReached) + " not reached";
+  }
+  return line + RateText(n.tilesStored, n.seconds);
+}
+
+std::string VerifySummaryLine(const VerifyNumbers& n) {
+  const long long checked = n.identical + n.missing + n.different;
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(checked) + " tiles checked: " +
+          std::to_string(n.identical) + " identical, " + std::to_string(n.missing) + " missing, " +
+          std::to_string(n.different) + " different; " + std::to_string(n.notTiles) + " not tiles, " +
+          std::to_string(n.unreadable) + " unreadable";
+  if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
+  return line + RateText(checked, n.seconds);
 }
 
 }  // namespace convert

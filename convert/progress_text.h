@@ -1,4 +1,4 @@
-// Texts of the command line's progress display and closing summary.
+// Texts of the command line's progress display and closing summaries.
 //
 // Thread-safety: pure functions.
 #pragma once
@@ -14,23 +14,59 @@ std::string FormatDuration(double seconds);
 // The counting pass: "counting files: 12345".
 std::string CountingLine(long long files);
 
-// The converting pass: "[#####.....]  1234/5678  21%  350 tiles/s  0:12 left".
+// The working pass: "[#####.....]  1234/5678  21%  350 tiles/s  0:12 left".
 // `barWidth` is the number of cells between the brackets. A total of 0 shows
 // an empty bar; done above total is shown as full. secondsLeft < 0: unknown.
 std::string ProgressLine(long long done, long long total, double tilesPerSecond, double secondsLeft,
                          int barWidth);
 
+// The working pass's line for a terminal of `columns` columns: it never
+// reaches the last column, so the terminal never wraps it and "\r" redraws
+// it in place. The bar takes up to 30 cells; on a narrower terminal it
+// shrinks, then the rate, the bar and the time left are left out, and at
+// last the line is cut.
+std::string FitProgressLine(long long done, long long total, double tilesPerSecond, double secondsLeft,
+                            int columns);
+
+// `line` cut to fit a terminal of `columns` columns (as above).
+std::string FitLine(const std::string& line, int columns);
+
 struct SummaryNumbers {
-  long long filesSeen = 0;    // files met by the converting pass (or counted, when it did not run)
-  long long tilesStored = 0;  // rows inserted
-  long long duplicates = 0;   // tiles already present
-  long long notTiles = 0;     // files that are not tiles of the layout
-  long long unreadable = 0;   // tiles that could not be read
-  double seconds = 0;         // wall time of the whole job
+  long long filesSeen = 0;          // files of the tree (met, plus not reached when stopped)
+  long long tilesStored = 0;        // rows inserted and kept
+  long long duplicates = 0;         // tiles already present
+  long long notTiles = 0;           // files that are not tiles of the layout
+  long long unreadable = 0;         // tiles that could not be read
+  long long unreadableFolders = 0;  // folders that could not be listed (shown when not 0)
+  bool stopped = false;             // the job ended early: the line says why and what is left
+  std::string stopReason;           // stopped: why, e.g. "database or disk is full"
+  long long rolledBack = 0;         // stopped: tiles lost with the last batch
+  long long notReached = 0;         // stopped: files not met
+  double seconds = 0;               // wall time of the whole job
 };
 
 // "1200 files seen, 1100 tiles stored, 50 already present, 40 not tiles,
-// 10 unreadable in 3.2 s (344 tiles/s)".
+// 10 unreadable in 3.2 s (344 tiles/s)"; when stopped it begins with
+// "stopped: <reason>: " and adds ", <n> rolled back with the last batch,
+// <n> not reached" before " in".
 std::string SummaryLine(const SummaryNumbers& numbers);
+
+struct VerifyNumbers {
+  long long filesSeen = 0;          // files met
+  long long identical = 0;          // tiles held with the same bytes
+  long long missing = 0;            // tiles not held
+  long long different = 0;          // tiles held with other bytes
+  long long notTiles = 0;           // files that are not tiles of the layout
+  long long unreadable = 0;         // tiles that could not be read
+  long long unreadableFolders = 0;  // folders that could not be listed (shown when not 0)
+  bool stopped = false;             // the check ended early
+  std::string stopReason;           // stopped: why
+  double seconds = 0;               // wall time of the check
+};
+
+// "1200 files seen, 1100 tiles checked: 1090 identical, 5 missing,
+// 5 different; 100 not tiles, 0 unreadable in 3.2 s (344 tiles/s)"; when
+// stopped it begins with "stopped: <reason>: ".
+std::string VerifySummaryLine(const VerifyNumbers& numbers);
 
 }  // namespace convert

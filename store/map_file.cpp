@@ -31,11 +31,6 @@ void Reset(SQLite::Database& db) {
 
 }  // namespace
 
-bool CreateMapFile(SQLite::Database& db, const std::u16string& path) {
-  if (db.open(path) != SQLITE_OK) return false;
-  return RunCreateStatements(db);
-}
-
 bool CreateMapFileNative(SQLite::Database& db, const std::string& path) {
   if (db.openNative(path) != SQLITE_OK) return false;
   return RunCreateStatements(db);
@@ -56,13 +51,6 @@ bool CreateMapFileNativeInOneTransaction(SQLite::Database& db, const std::string
   return ok;
 }
 
-bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
-                      platform::MessageBoxService& boxes) {
-  Reset(db);
-  db.open(path);
-  return RecogniseOpened(db, boxes);
-}
-
 bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,
                             platform::MessageBoxService& boxes) {
   Reset(db);
@@ -75,26 +63,6 @@ bool RecogniseMapFileReadOnly(SQLite::Database& db, const std::string& path,
   Reset(db);
   db.openNativeReadOnly(path);
   return RecogniseOpened(db, boxes);
-}
-
-int StoreTile(SQLite::Database& db, const TileRow& row) {
-  SQLite::Statement insert = db.prepare(kInsertTileSql);
-  sqlite3_stmt* stmt = insert.handle;
-  sqlite3_bind_int(stmt, 1, row.x);
-  sqlite3_bind_int(stmt, 2, row.y);
-  sqlite3_bind_int(stmt, 3, row.z);
-  if (row.sourceIsText) {
-    // A null pointer would bind NULL; an empty name is an empty text.
-    const char* name = row.sourceUtf8.data() != nullptr ? row.sourceUtf8.data() : "";
-    sqlite3_bind_text64(stmt, 4, name, row.sourceUtf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  } else {
-    sqlite3_bind_int(stmt, 4, row.sourceNumber);
-  }
-  // A null pointer would bind NULL; an empty tile is an empty blob.
-  static const unsigned char kEmpty = 0;
-  const void* bytes = row.image != nullptr ? row.image : &kEmpty;
-  sqlite3_bind_blob64(stmt, 5, bytes, row.imageSize, SQLITE_TRANSIENT);
-  return sqlite3_step(stmt);
 }
 
 }  // namespace store

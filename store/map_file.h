@@ -1,6 +1,8 @@
 // The map file: one SQLite database holding map tile images under their key
 // (x, y, z, s). This header is the single home of its statements and of the
-// steps that create, recognise and fill it.
+// steps that create and recognise it as the window does; map_file_open.h
+// opens one for a conversion or for reading, tile_inserter.h stores tiles and
+// tile_lookup.h compares them.
 //
 //   info(minzoom, maxzoom)             no key; left empty
 //   tiles(x int, y int, z int, s int, image blob, PRIMARY KEY (x,y,z,s))
@@ -15,12 +17,11 @@
 // thread at a time.
 #pragma once
 
-#include <cstddef>
 #include <string>
-#include <string_view>
 
 #include "platform/message_box.h"
 #include "store/sqlite_database.h"
+#include "store/tile_key.h"
 
 namespace store {
 
@@ -37,14 +38,14 @@ inline constexpr char16_t kInsertTileSql[] =
 constexpr int ZoomToZ(int zoom) { return 17 - zoom; }
 constexpr int ZToZoom(int z) { return 17 - z; }
 
-// Creates (or completes) a map file: opens `path` on `db`; if the open fails
-// stops there, showing nothing, and returns false. Otherwise runs the
-// encoding pragma and the two CREATE TABLE statements in this order, each
-// whatever the others' results (each failure shows its own "SQLite error: %s"
+// Creates (or completes) a map file: opens the native `path` on `db` (its
+// bytes go to SQLite unchanged; "" opens a private temporary database); if
+// the open fails stops there, showing nothing, and returns false. Otherwise
+// runs the encoding pragma and the two CREATE TABLE statements in this
+// order, each whatever the others' results (each failure shows its own "SQLite error: %s"
 // through the database's message boxes). Existing tables and rows are kept.
 // Returns true when the open and all three statements succeeded. The
 // connection is left open.
-bool CreateMapFile(SQLite::Database& db, const std::u16string& path);
 bool CreateMapFileNative(SQLite::Database& db, const std::string& path);
 
 // Creates a new map file for a job that fills it at once: as
@@ -63,32 +64,11 @@ bool CreateMapFileNativeInOneTransaction(SQLite::Database& db, const std::string
 // stays open for the caller. Only the existence of a table `tiles` is tested.
 // The caller checks first that the path exists (opening a missing path
 // creates it).
-bool RecogniseMapFile(SQLite::Database& db, const std::u16string& path,
-                      platform::MessageBoxService& boxes);
 bool RecogniseMapFileNative(SQLite::Database& db, const std::string& path,
                             platform::MessageBoxService& boxes);
 // As RecogniseMapFileNative, but opens read-only: the file is never created
 // or changed.
 bool RecogniseMapFileReadOnly(SQLite::Database& db, const std::string& path,
                               platform::MessageBoxService& boxes);
-
-// One tile row for StoreTile.
-struct TileRow {
-  int x = 0;                       // tile column
-  int y = 0;                       // tile row
-  int z = 0;                       // 17 minus the zoom level
-  bool sourceIsText = false;       // s is bound as text (true) or as sourceNumber
-  std::string_view sourceUtf8;     // source name, UTF-8, when sourceIsText
-  int sourceNumber = 0;            // source number otherwise
-  const unsigned char* image = nullptr;  // tile bytes (may be null when imageSize is 0)
-  std::size_t imageSize = 0;       // length of image in bytes
-};
-
-// Stores one tile: prepares the insert anew, binds the five values, steps once
-// and releases the statement. Returns sqlite3_step's code; a key that is
-// already present is refused (SQLITE_CONSTRAINT) and the stored row stays.
-// An empty image is stored as an empty blob, not NULL.
-// Throws SQLite::Error when the insert cannot be prepared.
-int StoreTile(SQLite::Database& db, const TileRow& row);
 
 }  // namespace store

@@ -37,6 +37,12 @@ std::basic_string<CharT> PlainFileName(const std::basic_string<CharT>& path) {
   return path;
 }
 
+// Gives a connection that SQLite handed out (also one it opened with an
+// error, which close() releases later) the busy timeout.
+void WaitForLocks(sqlite3* handle) {
+  if (handle != nullptr) sqlite3_busy_timeout(handle, static_cast<int>(kBusyTimeout.count()));
+}
+
 platform::MessageBoxService& FallbackMessageBoxes() {
   static platform::StderrMessageBox sink;
   return sink;
@@ -71,6 +77,7 @@ int Database::open(const std::u16string& newPath) {
   path = newPath;
   const std::u16string name = PlainFileName(newPath);
   const int rc = sqlite3_open16(name.c_str(), &handle);
+  WaitForLocks(handle);
   if (rc == SQLITE_OK) isOpen = 1;
   return rc;
 }
@@ -80,6 +87,7 @@ int Database::openWith(const std::string& nativePath, int flags) {
   path = platform::Utf8ToUtf16(nativePath);
   const std::string name = PlainFileName(nativePath);
   const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
+  WaitForLocks(handle);
   if (rc == SQLITE_OK) isOpen = 1;
   return rc;
 }

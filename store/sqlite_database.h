@@ -10,6 +10,10 @@
 // The SQLite library is initialised while at least one Database exists and
 // shut down when the last one is destroyed.
 //
+// Locks: every connection waits up to kBusyTimeout for a lock that another
+// connection or process holds (SQLite's busy timeout) before a statement
+// gives up with SQLITE_BUSY ("database is locked").
+//
 // Thread-safety: one thread at a time uses a Database (the window thread, or
 // the worker while a job runs); no lock is taken.
 //
@@ -22,10 +26,12 @@
 //     flag would otherwise claim a transaction that no longer exists.
 //  4. errorText is null or SQLite's text of the last failing exec; it is
 //     freed by the next exec and by the destructor.
+//  5. Every connection in `handle` has the busy timeout kBusyTimeout.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <string>
 #include <unordered_set>
 
@@ -39,6 +45,9 @@ namespace SQLite {
 inline constexpr char16_t kBeginTransactionSql[] = u"BEGIN TRANSACTION;";
 inline constexpr char16_t kCommitSql[] = u"COMMIT;";
 inline constexpr char16_t kRollbackSql[] = u"ROLLBACK;";
+// How long a statement waits for a lock held by another connection.
+inline constexpr std::chrono::milliseconds kBusyTimeout{10000};
+
 // Message shown for a failing exec; %s is SQLite's error text.
 inline constexpr char16_t kExecErrorFormat[] = u"SQLite error: %s";
 
@@ -56,6 +65,7 @@ class Database {
 
   // Replaces the message-box service (not owned, may be null as above).
   void setMessageBoxes(platform::MessageBoxService* messageBoxes);
+  platform::MessageBoxService* messageBoxes() const { return messageBoxes_; }
 
   // Closes an open connection first, stores `path`, and opens it with
   // SQLite's default flags (a missing file is created; an empty path opens a

@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "store/map_file.h"
 #include "store/sqlite_database.h"
+#include "store/tile_inserter.h"
 #include "tests/platform/temp_dir.h"
 #include "tests/store/store_test_support.h"
 
@@ -157,20 +158,19 @@ TEST(Cvmap, InfoCountsTiles) {
     platform::RecordingMessageBox boxes;
     SQLite::Database db(&boxes);
     ASSERT_TRUE(store::CreateMapFileNative(db, map));
-    auto add = [&](int x, int zoom, const char* source, int bytes) {
-      const std::string image(bytes, 'i');
-      store::TileRow row;
-      row.x = x;
-      row.z = store::ZoomToZ(zoom);
-      row.sourceIsText = source != nullptr;
-      row.sourceUtf8 = source != nullptr ? source : "";
-      row.image = reinterpret_cast<const unsigned char*>(image.data());
-      row.imageSize = image.size();
-      ASSERT_EQ(store::StoreTile(db, row), SQLITE_DONE);
+    store::TileInserter inserter(db);
+    auto add = [&](int x, int zoom, const char16_t* source, int bytes) {
+      const std::vector<unsigned char> image(bytes, 'i');
+      store::TileKey key;
+      key.x = x;
+      key.z = store::ZoomToZ(zoom);
+      key.sourceIsText = source != nullptr;
+      if (source != nullptr) key.source = source;
+      ASSERT_EQ(inserter.Insert(key, image), store::TileInserter::Outcome::Stored);
     };
-    add(1, 15, "base_n", 100);
-    add(2, 15, "base_n", 50);
-    add(3, 18, "12", 7);
+    add(1, 15, u"base_n", 100);
+    add(2, 15, u"base_n", 50);
+    add(3, 18, u"12", 7);
     add(4, 15, nullptr, 1);
   }
   ASSERT_EQ(RunCvmap(dir, {"create", map}).exitCode, 0);
@@ -183,6 +183,56 @@ TEST(Cvmap, InfoCountsTiles) {
   EXPECT_NE(info.out.find("  \"base_n\": 2 tiles\n"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("  12: 1 tiles\n"), std::string::npos) << info.out;  // integer affinity
   EXPECT_NE(info.out.find("  0: 1 tiles\n"), std::string::npos) << info.out;
+}
+
+// CLI-6: every help text fits 80 columns; each command's --help names each
+// of its options and, for convert and verify, every field of the summary.
+TEST(Cvmap, HelpTexts) {
+  TempDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> mentions;
+  };
+  const Case cases[] = {
+      {{"--help"}, {"convert SOURCE MAP", "verify SOURCE MAP", "probe SOURCE", "create MAP", "info MAP"}},
+      {{"convert", "--help"},
+       {"--layout", "auto", "geokuk", "osm", "-q, --quiet", "-v, --verbose", "-h, --help", "files seen",
+        "tiles stored", "already present", "not tiles", "unreadable", "unreadable folders", "stopped:",
+        "rolled back with the last batch", "not reached", "exit codes"}},
+      {{"verify", "-h"},
+       {"--layout", "-q, --quiet", "-v, --verbose", "-h, --help", "files seen", "tiles checked", "identical",
+        "missing", "different", "not tiles", "unreadable", "exit codes"}},
+      {{"probe", "--help"}, {"-h, --help", "exit codes"}},
+      {{"create", "--help"}, {"-h, --help", "exit codes"}},
+      {{"info", "--help"}, {"-h, --help", "exit codes"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const RunResult r = RunCvmap(dir, c.args);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    std::size_t start = 0;
+    for (std::size_t end = r.out.find('\n'); end != std::string::npos; end = r.out.find('\n', start)) {
+      EXPECT_LE(end - start, 80u) << r.out.substr(start, end - start);
+      start = end + 1;
+    }
+    EXPECT_EQ(start, r.out.size()) << "the text ends with a newline";
+    for (const std::string& word : c.mentions) EXPECT_NE(r.out.find(word), std::string::npos) << word;
+  }
+}
+
+// CLI-7: bad usage of the new options and commands exits 2 with the usage.
+TEST(Cvmap, BadUsageOfOptions) {
+  TempDir dir;
+  for (const std::vector<std::string>& bad :
+       {std::vector<std::string>{"convert", "a", "b", "--layout"}, {"convert", "a", "b", "-x"},
+        {"convert", "a", "b", "--quiet=yes"}, {"verify", "a"}, {"verify", "a", "b", "--layout", "tms"},
+        {"probe", "a", "b"}, {"probe", "-v", "a"}}) {
+    const RunResult r = RunCvmap(dir, bad);
+    EXPECT_EQ(r.exitCode, 2) << bad[0] << " " << bad.back();
+    EXPECT_NE(r.err.find("cvmap: "), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+  }
 }
 
 }  // namespace

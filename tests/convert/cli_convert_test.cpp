@@ -1,6 +1,8 @@
 // cvmap convert and cvmap probe, run as the built program on temporary trees.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <filesystem>
 
 #include "cvmap_runner.h"
@@ -98,6 +100,110 @@ TEST(CvmapProbeTest, NamesTheLayout) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("z.txt"), std::string::npos) << r.err;
   EXPECT_EQ(RunCvmap({"probe", other.Path("missing")}).exitCode, 2);
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// CLI-6: verify on a complete map, on one with a tile deleted and one
+// changed, and on a map of another tree; bad input is refused and nothing is
+// created or changed.
+TEST(CvmapVerifyTest, ComparesTheMapWithItsSource) {
+  TempTree source;
+  source.File("16/353/220.png", "a");
+  source.File("16/353/221.png", "b");
+  source.File("16/354/220.png", "c");
+  source.File("notes.txt", "not a tile");
+  TempTree other;
+  other.File("15/1/1.png", "elsewhere");
+  TempTree maps;
+  const std::string map = maps.Path("m.cvmap");
+  const std::string otherMap = maps.Path("other.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "osm", "-q"}).exitCode, 0);
+  ASSERT_EQ(RunCvmap({"convert", other.Root(), otherMap, "-q"}).exitCode, 0);
+
+  Result r = RunCvmap({"verify", source.Root(), map, "--layout=osm"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "4 files seen, 3 tiles checked: 3 identical, 0 missing, 0 different; 1 not tiles")) << r.out;
+  EXPECT_TRUE(Has(r.out, "verified: " + map + " holds all 3 tiles of " + source.Root())) << r.out;
+
+  const std::string before = Slurp(otherMap);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(map.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "DELETE FROM tiles WHERE y = 221; UPDATE tiles SET image = x'00' WHERE x = 354",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  r = RunCvmap({"verify", "-v", source.Root(), map, "--layout", "osm"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Has(r.out, "missing: 16/353/221.png\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "different: 16/354/220.png\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "not a tile: notes.txt\n")) << r.out;
+  EXPECT_TRUE(Has(r.err, map + " does not hold every tile of " + source.Root() + " as it is: 1 missing, 1 different"))
+      << r.err;
+
+  r = RunCvmap({"verify", source.Root(), otherMap, "--layout", "osm"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.out, "0 identical, 3 missing, 0 different")) << r.out;
+  EXPECT_EQ(Slurp(otherMap), before);
+
+  // With the wrong layout no file is a tile: that is no success.
+  r = RunCvmap({"verify", source.Root(), map, "--layout", "geokuk"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "nothing was checked")) << r.err;
+
+  r = RunCvmap({"verify", source.Root(), maps.Path("missing.cvmap")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(maps.Path("missing.cvmap")));
+  const std::string notes = maps.File("notes.cvmap", std::string(3000, 'n'));
+  r = RunCvmap({"verify", source.Root(), notes, "--layout", "osm"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Has(r.err, notes + " is not a map file: file is not a database")) << r.err;
+  EXPECT_EQ(RunCvmap({"verify", source.Path("missing"), map}).exitCode, 2);
+}
+
+// CLI-7: an atlas root (one folder per map source, a stray file first):
+// probe and convert --layout auto name the deciding file and the folders to
+// give instead; an empty folder is said to be empty.
+TEST(CvmapProbeTest, SuggestsTheFolderToGive) {
+  TempTree atlas;
+  atlas.File("Readme.txt", "about the atlas");
+  atlas.File("turist/16/353/220.png");
+  atlas.File("relief/79/82/d8/50/relief_13_79d8000_8250000.kachle");
+  TempTree maps;
+  Result r = RunCvmap({"probe", atlas.Root()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, atlas.Path("Readme.txt") + " is neither a GeoKuk nor an OSM Tracker Storage tile")) << r.err;
+  EXPECT_TRUE(Has(r.err, atlas.Path("relief") + " holds GeoKuk tiles; give that folder instead")) << r.err;
+  EXPECT_TRUE(Has(r.err, atlas.Path("turist") + " holds OSM Tracker Storage tiles; give that folder instead")) << r.err;
+  r = RunCvmap({"convert", atlas.Root(), maps.Path("m.cvmap")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Has(r.err, atlas.Path("turist") + " holds OSM Tracker Storage tiles")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(maps.Path("m.cvmap")));
+
+  TempTree empty;
+  r = RunCvmap({"probe", empty.Root()});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, empty.Root() + " is empty: no file to tell a layout by\n");
+}
+
+// CLI-8: convert --verbose names every file it does not store, and why.
+TEST(CvmapConvertTest, VerboseListsWhatIsNotStored) {
+  TempTree source;
+  source.File("16/353/220.png", "a");
+  source.File("16/353/220.png.part", "partial");
+  source.Fifo("16/353/221.png");
+  source.File("notes.txt");
+  TempTree maps;
+  const std::string map = maps.Path("m.cvmap");
+  Result r = RunCvmap({"convert", source.Root(), map, "-v", "--layout", "osm"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "cvmap: not stored: 16/353/220.png.part: not a tile of the layout\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "cvmap: not stored: 16/353/221.png: unreadable\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "cvmap: not stored: notes.txt: not a tile of the layout\n")) << r.err;
+  EXPECT_TRUE(Has(r.out, "4 files seen, 1 tiles stored, 0 already present, 2 not tiles, 1 unreadable")) << r.out;
+  r = RunCvmap({"convert", source.Root(), map, "-qv", "--layout", "osm"});
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(Has(r.err, "cvmap: not stored: 16/353/220.png: already present")) << r.err;
 }
 
 }  // namespace

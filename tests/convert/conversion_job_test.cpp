@@ -361,6 +361,8 @@ TEST(ConversionJobTest, FailingStepStopsTheJob) {
     EXPECT_LT(rig.job.fileCount, 50);  // stopped early
     EXPECT_TRUE(ReadRows(rig.mapPath).empty());  // the open batch was rolled back
     EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);  // and is not counted as stored
+    EXPECT_EQ(rig.job.stats.rolledBack.load(), rig.job.fileCount);  // but as rolled back, the failed tile too
+    EXPECT_EQ(rig.job.stats.databaseErrorCode.load() & 0xff, SQLITE_FULL);
   }
 }
 
@@ -383,6 +385,8 @@ TEST(ConversionJobTest, FailingCommitStopsTheJob) {
   EXPECT_NE(sqlite3_get_autocommit(rig.db.handle), 0);
   EXPECT_TRUE(ReadRows(rig.mapPath).empty());
   EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);
+  EXPECT_EQ(rig.job.stats.rolledBack.load(), 2);
+  EXPECT_EQ(rig.job.stopReason, u"FOREIGN KEY constraint failed");
   EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
   const std::vector<std::string> sql = rig.Sql();
   ASSERT_GE(sql.size(), 2u);

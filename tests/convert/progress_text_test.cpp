@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace convert {
@@ -38,6 +39,59 @@ TEST(ProgressTextTest, SummarisesTheJob) {
             "120 files seen, 100 tiles stored, 5 already present, 10 not tiles, 5 unreadable in 2.0 s (50 tiles/s)");
   n.seconds = 0;
   EXPECT_NE(SummaryLine(n).find("(0 tiles/s)"), std::string::npos);
+}
+
+// TEXT-4: fitted to any terminal width, the line never reaches the last
+// column; what there is room for stays, the counter longest of all.
+TEST(ProgressTextTest, FitsTheTerminalWidth) {
+  const long long done = 123456, total = 9876543;
+  for (int columns = 1; columns <= 120; ++columns) {
+    const std::string line = FitProgressLine(done, total, 4321, 3725, columns);
+    SCOPED_TRACE(columns);
+    EXPECT_LE(line.size(), static_cast<std::size_t>(std::max(columns - 1, 0))) << line;
+    if (columns > 22) {
+      EXPECT_NE(line.find("123456/9876543"), std::string::npos) << line;
+    }
+  }
+  EXPECT_EQ(FitProgressLine(done, total, 4321, 3725, 80),
+            "[...........................]  123456/9876543    1%  4321 tiles/s  1:02:05 left");  // 79 columns
+  EXPECT_EQ(FitProgressLine(done, total, 4321, 3725, 50), "[...........]  123456/9876543    1%  1:02:05 left");
+  EXPECT_EQ(FitProgressLine(done, total, 4321, 3725, 30), "123456/9876543    1%");
+  EXPECT_EQ(FitProgressLine(done, total, 4321, 3725, 160).substr(0, 32), "[" + std::string(30, '.') + "]");
+  EXPECT_EQ(FitLine("counting files: 12345", 10), "counting ");
+  EXPECT_EQ(FitLine("short", 80), "short");
+}
+
+// TEXT-5: a stopped job's summary says why and adds what is left, so that
+// the counts add up; the check's summary splits the tiles checked.
+TEST(ProgressTextTest, SummarisesAStoppedJobAndACheck) {
+  SummaryNumbers n;
+  n.filesSeen = 870;
+  n.tilesStored = 300;
+  n.notTiles = 46;
+  n.unreadableFolders = 2;
+  n.stopped = true;
+  n.stopReason = "database or disk is full";
+  n.rolledBack = 120;
+  n.notReached = 404;
+  n.seconds = 3.0;
+  EXPECT_EQ(SummaryLine(n),
+            "stopped: database or disk is full: 870 files seen, 300 tiles stored, 0 already present, 46 not tiles, "
+            "0 unreadable, 2 unreadable folders, 120 rolled back with the last batch, 404 not reached in 3.0 s "
+            "(100 tiles/s)");
+  n.stopReason.clear();
+  EXPECT_EQ(SummaryLine(n).rfind("stopped: interrupted: 870 files seen", 0), 0u);
+
+  VerifyNumbers v;
+  v.filesSeen = 12;
+  v.identical = 8;
+  v.missing = 1;
+  v.different = 2;
+  v.notTiles = 1;
+  v.seconds = 1.0;
+  EXPECT_EQ(VerifySummaryLine(v),
+            "12 files seen, 11 tiles checked: 8 identical, 1 missing, 2 different; 1 not tiles, 0 unreadable in "
+            "1.0 s (11 tiles/s)");
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "fault_support.h"
 
@@ -143,38 +146,59 @@ TEST(BadTargetTest, FilesThatAreNoMapFileKeepTheirBytes) {
   }
 }
 
-// FAULT-3: a read-only map file (checked as an unprivileged user, since root
-// may write anyway): a clear message with SQLite's text, exit 1, no byte
-// changed.
+// FAULT-3: a map file that cannot be written (checked as an unprivileged
+// user, since root may write anyway): the file itself read-only, or only its
+// folder (SQLite keeps its journal there). Refused before the walk with a
+// clear message, exit 1, no byte changed. verify still reads it.
 TEST(BadTargetTest, ReadOnlyMapFile) {
   if (!UnprivilegedChildWorks()) GTEST_SKIP() << "cannot run cvmap as an unprivileged user here";
   Scratch scratch;
   WriteOsmTree(scratch, "first", 1, 5, 100);
   const Tiles second = WriteOsmTree(scratch, "second", 2, 5, 100);
-  const std::string map = scratch.Path("maps/ro.cvmap");
-  scratch.Folder("maps");
-  ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
-  ::chmod(map.c_str(), 0444);
-  ::chmod(scratch.Path("maps").c_str(), 0555);
-  const std::string before = Slurp(map);
-
+  struct Case {
+    const char* name;
+    mode_t fileMode;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"ro", 0444, "cannot write to the map file MAP: it is read-only (attempt to write a readonly database)"},
+      {"folder", 0666, "cannot write to the map file MAP: its folder FOLDER cannot be written (Permission denied)"},
+  };
   RunOptions unprivileged;
   unprivileged.asNobody = true;
-  const Outcome r = RunCvmap({"convert", scratch.Path("second"), map}, unprivileged);
-  EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_TRUE(Contains(r.err, "readonly database")) << r.err;
-  EXPECT_EQ(Slurp(map), before);
-  ::chmod(scratch.Path("maps").c_str(), 0755);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = scratch.Folder(c.name);
+    const std::string map = folder + "/m.cvmap";
+    ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
+    ::chmod(map.c_str(), c.fileMode);
+    ::chmod(folder.c_str(), 0555);
+    const std::string before = Slurp(map);
+
+    const Outcome r = RunCvmap({"convert", scratch.Path("second"), map}, unprivileged);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    std::string message = c.message;
+    message.replace(message.find("MAP"), 3, map);
+    if (message.find("FOLDER") != std::string::npos) message.replace(message.find("FOLDER"), 6, folder);
+    EXPECT_TRUE(Contains(r.err, message)) << r.err;
+    EXPECT_TRUE(Contains(r.err, "readonly database") || Contains(r.err, "Permission denied")) << r.err;
+    EXPECT_EQ(r.out, "") << "refused after the walk";
+    EXPECT_EQ(Slurp(map), before);
+
+    const Outcome checked = RunCvmap({"verify", scratch.Path("first"), map}, unprivileged);
+    EXPECT_EQ(checked.exitCode, 0) << checked.err;
+    EXPECT_EQ(Slurp(map), before);
+    ::chmod(folder.c_str(), 0755);
+  }
 }
 
-// Holds a write transaction on a map file from a connection of its own.
+// Holds a transaction on a map file from a connection of its own: `sql`
+// begins it (a write that adds the row (1, 2, 3, 'locker'), or a read).
 class Locker {
  public:
-  Locker(const std::string& path, const char* begin) {
+  Locker(const std::string& path, const std::string& sql) {
     sqlite3_open(path.c_str(), &db_);
-    ok_ = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) == SQLITE_OK &&
-          sqlite3_exec(db_, "INSERT INTO tiles VALUES(1, 2, 3, 'locker', x'00')", nullptr, nullptr, nullptr) ==
-              SQLITE_OK;
+    ok_ = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   }
   ~Locker() { sqlite3_close(db_); }
   bool Ok() const { return ok_; }
@@ -182,32 +206,66 @@ class Locker {
 
  private:
   sqlite3* db_ = nullptr;  // owned
-  bool ok_ = false;        // the transaction and its row are in place
+  bool ok_ = false;        // the transaction (and its row) is in place
 };
 
-// FAULT-4: a map file another connection holds in a write transaction: the
-// job says the database is locked and fails, loses nothing, and the other
-// connection can still commit; a re-run then completes the map.
+// FAULT-4: a map file that another connection holds in a write transaction
+// (IMMEDIATE, EXCLUSIVE) or in a read transaction: the job waits for the
+// lock for the busy timeout, then refuses the file before it walks anything,
+// with a message that names the file and says another program is using it;
+// exit 1, nothing lost, and the other connection can still commit; a re-run
+// then completes the map. A lock given up within the wait is only waited
+// for. The runs are made at once, so the test waits only once.
 TEST(BadTargetTest, MapLockedByAnotherWriter) {
   Scratch scratch;
   const Tiles first = WriteOsmTree(scratch, "first", 1, 5, 100);
   const Tiles second = WriteOsmTree(scratch, "second", 3, 5, 100);
-  for (const char* begin : {"BEGIN IMMEDIATE", "BEGIN EXCLUSIVE"}) {
-    SCOPED_TRACE(begin);
-    const std::string map = scratch.Path(std::string(begin).substr(6) + ".cvmap");
+  const std::string insert = "; INSERT INTO tiles VALUES(1, 2, 3, 'locker', x'00')";
+  struct Case {
+    std::string name;
+    std::string sql;   // what the other connection holds
+    bool writes;       // it adds the locker row
+  };
+  const std::vector<Case> cases = {{"IMMEDIATE", "BEGIN IMMEDIATE" + insert, true},
+                                   {"EXCLUSIVE", "BEGIN EXCLUSIVE" + insert, true},
+                                   {"reader", "BEGIN; SELECT count(*) FROM tiles", false},
+                                   {"released", "BEGIN IMMEDIATE" + insert, true}};
+  std::vector<std::unique_ptr<Locker>> lockers;
+  std::vector<std::unique_ptr<CvmapProcess>> runs;
+  for (const Case& c : cases) {
+    const std::string map = scratch.Path(c.name + ".cvmap");
     ASSERT_EQ(RunCvmap({"convert", scratch.Path("first"), map, "--quiet"}).exitCode, 0);
-    Locker locker(map, begin);
-    ASSERT_TRUE(locker.Ok());
-    const Outcome r = RunCvmap({"convert", scratch.Path("second"), map, "--layout", "osm"});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_TRUE(Contains(r.err, "database is locked")) << r.err;
-    if (!r.out.empty()) {
-      EXPECT_TRUE(Contains(r.out, " 0 tiles stored")) << r.out;
-    }
-    ASSERT_TRUE(locker.Commit());
+    lockers.push_back(std::make_unique<Locker>(map, c.sql));
+    ASSERT_TRUE(lockers.back()->Ok()) << c.name;
+  }
+  for (const Case& c : cases) {
+    runs.push_back(std::make_unique<CvmapProcess>(
+        std::vector<std::string>{"convert", scratch.Path("second"), scratch.Path(c.name + ".cvmap"), "--layout", "osm"}));
+  }
+  const auto held = std::chrono::milliseconds(1500);
+  std::this_thread::sleep_for(held);
+  ASSERT_TRUE(lockers.back()->Commit());  // "released" gives its lock up within the wait
 
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    const std::string map = scratch.Path(c.name + ".cvmap");
+    const Outcome r = runs[i]->Finish();
     Tiles expected = first;
-    expected[{1, 2, 3, "locker"}] = std::string(1, '\0');
+    if (c.writes) expected[{1, 2, 3, "locker"}] = std::string(1, '\0');
+    if (c.name == "released") {
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_GE(r.elapsed, held - std::chrono::milliseconds(100));
+      expected.insert(second.begin(), second.end());
+      EXPECT_EQ(Differences(expected, ReadTiles(map)), "");
+      continue;
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, "database is locked")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "cannot use the map file " + map + ": another program is using it")) << r.err;
+    EXPECT_GE(r.elapsed, std::chrono::milliseconds(9500)) << "it did not wait for the lock";
+    EXPECT_EQ(r.out, "") << "the refusal came after the walk";
+    ASSERT_TRUE(lockers[i]->Commit());
     EXPECT_EQ(Differences(expected, ReadTiles(map)), "");
     EXPECT_EQ(RunCvmap({"convert", scratch.Path("second"), map, "--quiet"}).exitCode, 0);
     expected.insert(second.begin(), second.end());

@@ -45,16 +45,19 @@ class SmallDisk {
   std::string error_;   // why the mount failed
 };
 
-// The number in "<n> tiles stored" of a summary line, or -1.
-long long TilesStored(const std::string& summary) {
-  const std::size_t at = summary.find(" tiles stored");
+// The number in "<n> <field>" of a summary line, or -1.
+long long Count(const std::string& summary, const std::string& field) {
+  const std::size_t at = summary.find(" " + field);
   if (at == std::string::npos) return -1;
   const std::size_t start = summary.rfind(' ', at - 1);
   return std::stoll(summary.substr(start + 1, at - start - 1));
 }
 
-// What a full disk must leave behind: checked after the failed run.
-void ExpectNothingLost(const std::string& map, const Tiles& before, const Tiles& all, const Outcome& failed) {
+// What a full disk must leave behind: checked after the failed run. The
+// summary says "stopped:" with the reason, its counts add up to the files of
+// the tree, and the advice names the map and the way to complete it.
+void ExpectNothingLost(const std::string& map, const Tiles& before, const Tiles& all, const Outcome& failed,
+                       long long treeFiles) {
   EXPECT_EQ(failed.exitCode, 1) << failed.err;
   EXPECT_EQ(IntegrityCheck(map), "ok");
   const Tiles after = ReadTiles(map);
@@ -63,7 +66,16 @@ void ExpectNothingLost(const std::string& map, const Tiles& before, const Tiles&
     const auto found = after.find(key);
     EXPECT_TRUE(found != after.end() && found->second == image) << "a tile from before the job is lost";
   }
-  EXPECT_EQ(TilesStored(failed.out), static_cast<long long>(after.size() - before.size())) << failed.out;
+  const std::string& s = failed.out;
+  EXPECT_EQ(s.rfind("stopped: ", 0), 0u) << s;
+  EXPECT_EQ(Count(s, "tiles stored"), static_cast<long long>(after.size() - before.size())) << s;
+  EXPECT_EQ(Count(s, "files seen"), treeFiles) << s;
+  EXPECT_EQ(Count(s, "tiles stored") + Count(s, "already present") + Count(s, "not tiles") + Count(s, "unreadable") +
+                Count(s, "rolled back with the last batch") + Count(s, "not reached"),
+            treeFiles)
+      << s;
+  EXPECT_TRUE(Contains(failed.err, map + " keeps every tile committed before the error")) << failed.err;
+  EXPECT_TRUE(Contains(failed.err, "run the same command again: it completes the map")) << failed.err;
 }
 
 // FAULT-12: a 1 MB tmpfs, a map of 10 tiles on it, then 2000 tiles of 2 kB.
@@ -92,7 +104,7 @@ TEST(DiskFullTest, SmallFileSystem) {
   EXPECT_TRUE(Contains(failed.err, "database or disk is full")) << failed.err;
   Tiles all = before;
   all.insert(more.begin(), more.end());
-  ExpectNothingLost(map, before, all, failed);
+  ExpectNothingLost(map, before, all, failed, static_cast<long long>(more.size()));
 
   ASSERT_TRUE(disk.Grow("32m"));
   const Outcome done = RunCvmap({"convert", scratch.Path("more"), map});
@@ -117,7 +129,7 @@ TEST(DiskFullTest, FileSizeLimit) {
       << failed.err;
   Tiles all = before;
   all.insert(more.begin(), more.end());
-  ExpectNothingLost(map, before, all, failed);
+  ExpectNothingLost(map, before, all, failed, static_cast<long long>(more.size()));
 
   const Outcome done = RunCvmap({"convert", scratch.Path("more"), map});
   EXPECT_EQ(done.exitCode, 0) << done.err;

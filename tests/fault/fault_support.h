@@ -60,6 +60,7 @@ struct Outcome {
   int exitCode = -1;      // exit status, or -signal when killed by one
   bool timedOut = false;  // it had to be killed at the time limit
   long maxRssKb = 0;      // the most memory it held at once, in KiB
+  std::chrono::milliseconds elapsed{0};  // from the start to the end of the process
   std::string out;        // standard output
   std::string err;        // standard error
 };
@@ -142,6 +143,8 @@ class CvmapProcess {
     const pid_t done = ::wait4(pid_, &status, flags, &usage);
     if (done != pid_) return false;
     reaped_ = true;
+    outcome_.elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
     outcome_.maxRssKb = usage.ru_maxrss;
     outcome_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
     return true;

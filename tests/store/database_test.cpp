@@ -292,4 +292,20 @@ TEST(Database, UriLikeNameIsPlainFile) {
   EXPECT_TRUE(std::filesystem::exists(dir / ":memory:"));
 }
 
+// STORE-15: every way of opening gives the connection the busy timeout, so
+// a statement waits for another connection's lock instead of failing at once.
+TEST(Database, EveryOpenWaitsForLocks) {
+  TempDir dir;
+  const std::string file = dir / "m.db";
+  Database db;
+  const std::string expected = std::to_string(SQLite::kBusyTimeout.count());
+  ASSERT_EQ(db.open(platform::Utf8ToUtf16(file)), SQLITE_OK);
+  EXPECT_EQ(QueryValue(db, u"PRAGMA busy_timeout"), expected);
+  ASSERT_EQ(db.openNative(file), SQLITE_OK);
+  EXPECT_EQ(QueryValue(db, u"PRAGMA busy_timeout"), expected);
+  ASSERT_EQ(db.openNativeReadOnly(file), SQLITE_OK);
+  EXPECT_EQ(QueryValue(db, u"PRAGMA busy_timeout"), expected);
+  EXPECT_EQ(expected, "10000");
+}
+
 }  // namespace

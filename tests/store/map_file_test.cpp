@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
+#include "store/tile_inserter.h"
 #include "tests/platform/temp_dir.h"
 #include "tests/store/store_test_support.h"
 
@@ -21,23 +22,33 @@ using testing_support::TempDir;
 using testing_support::WriteFile;
 
 using Rows = std::vector<std::vector<std::string>>;
+using Outcome = store::TileInserter::Outcome;
 
-store::TileRow Tile(int x, int y, int zoom, int source, const std::string& image) {
-  store::TileRow row;
-  row.x = x;
-  row.y = y;
-  row.z = store::ZoomToZ(zoom);
-  row.sourceNumber = source;
-  row.image = reinterpret_cast<const unsigned char*>(image.data());
-  row.imageSize = image.size();
+struct TileRow {
+  store::TileKey key;  // x, y, z, s
+  std::string image;   // the bytes to store
+};
+
+TileRow Tile(int x, int y, int zoom, int, const std::string& image) {
+  TileRow row;
+  row.key.x = x;
+  row.key.y = y;
+  row.key.z = store::ZoomToZ(zoom);
+  row.image = image;
   return row;
 }
 
-store::TileRow Tile(int x, int y, int zoom, std::string_view source, const std::string& image) {
-  store::TileRow row = Tile(x, y, zoom, 0, image);
-  row.sourceIsText = true;
-  row.sourceUtf8 = source;
+TileRow Tile(int x, int y, int zoom, std::u16string_view source, const std::string& image) {
+  TileRow row = Tile(x, y, zoom, 0, image);
+  row.key.sourceIsText = true;
+  row.key.source = source;
   return row;
+}
+
+// Stores one row with a fresh inserter, as a single use of the insert.
+Outcome StoreTile(Database& db, const TileRow& row) {
+  store::TileInserter inserter(db);
+  return inserter.Insert(row.key, reinterpret_cast<const unsigned char*>(row.image.data()), row.image.size());
 }
 
 // MAP-1: a new map file holds exactly the two tables with their statement
@@ -67,8 +78,8 @@ TEST(MapFile, CreateOnMapKeepsTiles) {
   Database db(&boxes);
   const std::string file = dir / "m.cvmap";
   ASSERT_TRUE(store::CreateMapFileNative(db, file));
-  EXPECT_EQ(store::StoreTile(db, Tile(1, 2, 15, "base_n", "PNG1")), SQLITE_DONE);
-  EXPECT_EQ(store::StoreTile(db, Tile(1, 3, 15, 0, "PNG2")), SQLITE_DONE);
+  EXPECT_EQ(StoreTile(db, Tile(1, 2, 15, u"base_n", "PNG1")), Outcome::Stored);
+  EXPECT_EQ(StoreTile(db, Tile(1, 3, 15, 0, "PNG2")), Outcome::Stored);
   ASSERT_TRUE(store::CreateMapFileNative(db, file));
   EXPECT_EQ(QueryValue(db, u"SELECT count(*) FROM tiles"), "2");
   EXPECT_TRUE(boxes.Messages().empty());
@@ -137,7 +148,7 @@ TEST(MapFile, RecognitionTestsOnlyTilesTable) {
   EXPECT_EQ(messages[0].text, u"no such table: tiles");
   EXPECT_EQ(messages[0].style, MessageStyle::Plain);
   // Recognising again starts from a closed, not-open database.
-  EXPECT_TRUE(store::RecogniseMapFile(db, platform::Utf8ToUtf16(dir / "odd.db"), boxes));
+  EXPECT_TRUE(store::RecogniseMapFileNative(db, dir / "odd.db", boxes));
 }
 
 // MAP-6: a duplicate key is refused and the first row stays; a GeoKuk and an
@@ -145,10 +156,10 @@ TEST(MapFile, RecognitionTestsOnlyTilesTable) {
 TEST(MapFile, DuplicateKeyKeepsFirstRow) {
   RecordingMessageBox boxes;
   Database db(&boxes);
-  ASSERT_TRUE(store::CreateMapFile(db, u""));
-  EXPECT_EQ(store::StoreTile(db, Tile(5, 6, 14, "base_n", "first")), SQLITE_DONE);
-  EXPECT_EQ(store::StoreTile(db, Tile(5, 6, 14, "base_n", "second")), SQLITE_CONSTRAINT);
-  EXPECT_EQ(store::StoreTile(db, Tile(5, 6, 14, 0, "osm")), SQLITE_DONE);
+  ASSERT_TRUE(store::CreateMapFileNative(db, ""));
+  EXPECT_EQ(StoreTile(db, Tile(5, 6, 14, u"base_n", "first")), Outcome::Stored);
+  EXPECT_EQ(StoreTile(db, Tile(5, 6, 14, u"base_n", "second")), Outcome::Duplicate);
+  EXPECT_EQ(StoreTile(db, Tile(5, 6, 14, 0, "osm")), Outcome::Stored);
   EXPECT_EQ(QueryRows(db, u"SELECT s, CAST(image AS TEXT) FROM tiles ORDER BY image"),
             (Rows{{"base_n", "first"}, {"0", "osm"}}));
   EXPECT_TRUE(boxes.Messages().empty());
@@ -160,10 +171,10 @@ TEST(MapFile, DuplicateKeyKeepsFirstRow) {
 // byte for byte, an empty one as an empty blob.
 TEST(MapFile, StoredValuesAndAffinity) {
   Database db;
-  ASSERT_TRUE(store::CreateMapFile(db, u""));
+  ASSERT_TRUE(store::CreateMapFileNative(db, ""));
   const std::string binary("\x89PNG\r\n\x1a\n\0\xff", 10);
-  ASSERT_EQ(store::StoreTile(db, Tile(1, 1, 18, "12", binary)), SQLITE_DONE);
-  ASSERT_EQ(store::StoreTile(db, Tile(2, 2, 0, "base_n", "")), SQLITE_DONE);
+  ASSERT_EQ(StoreTile(db, Tile(1, 1, 18, u"12", binary)), Outcome::Stored);
+  ASSERT_EQ(StoreTile(db, Tile(2, 2, 0, u"base_n", "")), Outcome::Stored);
   EXPECT_EQ(QueryRows(db, u"SELECT x, z, s, typeof(s), typeof(image), length(image) FROM tiles ORDER BY x"),
             (Rows{{"1", "-1", "12", "integer", "blob", "10"}, {"2", "17", "base_n", "text", "blob", "0"}}));
   SQLite::Statement read = db.prepare(u"SELECT image FROM tiles WHERE x = 1");
@@ -185,13 +196,13 @@ TEST(MapFile, FailuresCreateNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir / "missing.cvmap"));
 }
 
-// MAP-9: the insert cannot be prepared without a tiles table: StoreTile
+// MAP-9: the insert cannot be prepared without a tiles table: the insert
 // throws SQLite's message and leaves no statement behind.
 TEST(MapFile, StoreTileThrowsWhenNoTilesTable) {
   Database db;
   ASSERT_EQ(db.open(u""), SQLITE_OK);
   try {
-    store::StoreTile(db, Tile(0, 0, 0, 0, "x"));
+    StoreTile(db, Tile(0, 0, 0, 0, "x"));
     FAIL() << "no exception";
   } catch (const SQLite::Error& error) {
     EXPECT_EQ(error.message, u"no such table: tiles");

@@ -1,36 +1,26 @@
-#include "convert/tile_inserter.h"
+#include "store/tile_inserter.h"
 
 #include <sqlite3.h>
 
-#include "platform/utf.h"
 #include "store/map_file.h"
 #include "store/sqlite_database.h"
 
-namespace convert {
+namespace store {
 
 TileInserter::TileInserter(SQLite::Database& database) : database_(database) {}
 
-TileInserter::Outcome TileInserter::Insert(const TileKey& key, const std::vector<unsigned char>& image) {
-  if (!statement_) statement_ = database_.prepare(store::kInsertTileSql);  // throws SQLite::Error
+TileInserter::Outcome TileInserter::Insert(const TileKey& key, const unsigned char* image, std::size_t size) {
+  if (!statement_) statement_ = database_.prepare(kInsertTileSql);  // throws SQLite::Error
   sqlite3_stmt* statement = statement_->handle;
 
-  sqlite3_bind_int(statement, 1, key.x);
-  sqlite3_bind_int(statement, 2, key.y);
-  sqlite3_bind_int(statement, 3, key.z);
-  // The text and the image are bound without a copy (SQLITE_STATIC): both
-  // stay unchanged until the step below has run and the bindings are
+  // The source text and the image are bound without a copy (SQLITE_STATIC):
+  // both stay unchanged until the step below has run and the bindings are
   // cleared, before this function returns.
-  if (key.sourceIsText) {
-    sourceUtf8_ = platform::Utf16ToUtf8(key.source);
-    sqlite3_bind_text(statement, 4, sourceUtf8_.data(), static_cast<int>(sourceUtf8_.size()), SQLITE_STATIC);
-  } else {
-    sqlite3_bind_int(statement, 4, 0);
-  }
+  BindTileKey(statement, key, &sourceUtf8_);
   // An empty tile is an empty blob, not NULL. A failed bind would leave the
   // image NULL, so such a tile is not stored at all.
-  const int bound = image.empty()
-                        ? sqlite3_bind_zeroblob(statement, 5, 0)
-                        : sqlite3_bind_blob64(statement, 5, image.data(), image.size(), SQLITE_STATIC);
+  const int bound = size == 0 ? sqlite3_bind_zeroblob(statement, 5, 0)
+                              : sqlite3_bind_blob64(statement, 5, image, size, SQLITE_STATIC);
   if (bound != SQLITE_OK) {
     sqlite3_clear_bindings(statement);
     return Outcome::TooBig;
@@ -57,4 +47,4 @@ TileInserter::Outcome TileInserter::Insert(const TileKey& key, const std::vector
   return outcome;
 }
 
-}  // namespace convert
+}  // namespace store

@@ -1,5 +1,7 @@
-// TileInserter: stores tile rows with one prepared insert statement that is
-// reset and rebound for every tile.
+// TileInserter: stores tile rows in the map file with the map file's insert
+// statement, prepared once and reset and rebound for every tile. It is the
+// one way tiles are written: the conversion job, the command line and the
+// tests all store through it.
 //
 // The statement is prepared on the first Insert(), so a walk that meets no
 // tile never prepares it. A prepare failure throws SQLite::Error (SQLite's
@@ -13,20 +15,23 @@
 //     caller's image is bound without a copy: no binding outlives the call.
 //  2. The image is bound as a blob; an empty image as a zero-length blob,
 //     never NULL.
+//  3. A key that is already stored is refused by the table and reported as
+//     Duplicate; the row already there is never replaced.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "convert/layouts.h"
 #include "store/sqlite_statement.h"
+#include "store/tile_key.h"
 
 namespace SQLite {
 class Database;
 }
 
-namespace convert {
+namespace store {
 
 class TileInserter {
  public:
@@ -39,10 +44,14 @@ class TileInserter {
 
   explicit TileInserter(SQLite::Database& database);  // not owned; must outlive the inserter
 
-  // Inserts (key, image). Throws SQLite::Error when the statement cannot be
-  // prepared; otherwise reports the outcome of the step. After Failed,
-  // ErrorCode() and ErrorMessage() hold SQLite's code and text of that step.
-  Outcome Insert(const TileKey& key, const std::vector<unsigned char>& image);
+  // Inserts (key, image of `size` bytes; `image` may be null when size is 0).
+  // Throws SQLite::Error when the statement cannot be prepared; otherwise
+  // reports the outcome of the step. After Failed, ErrorCode() and
+  // ErrorMessage() hold SQLite's code and text of that step.
+  Outcome Insert(const TileKey& key, const unsigned char* image, std::size_t size);
+  Outcome Insert(const TileKey& key, const std::vector<unsigned char>& image) {
+    return Insert(key, image.data(), image.size());
+  }
 
   int ErrorCode() const { return errorCode_; }
   const std::u16string& ErrorMessage() const { return errorMessage_; }
@@ -55,4 +64,4 @@ class TileInserter {
   std::u16string errorMessage_;                  // SQLite's text of the last failed step
 };
 
-}  // namespace convert
+}  // namespace store

@@ -1,0 +1,135 @@
+// cvmap verify SOURCE MAP [--layout auto|geokuk|osm] [--quiet] [--verbose]
+//
+// Runs a verify session (convert/verify_session.h): checks that MAP holds
+// every tile of SOURCE with the same bytes, without changing MAP, and prints
+// the summary, the verdict and, with --verbose, every file not found
+// identical.
+//
+// Exit codes: 0 every tile is in the map with the same bytes; 1 a tile is
+// missing, different or unreadable, no file is a tile of the layout, or the
+// map could not be read; 2 bad usage or bad input; 130 stopped by Ctrl-C.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/help_text.h"
+#include "cli/interrupt_scope.h"
+#include "cli/messages.h"
+#include "cli/progress_display.h"
+#include "cli/terminal.h"
+#include "convert/progress_text.h"
+#include "convert/verify_session.h"
+
+namespace cli {
+
+namespace {
+
+const Usage kVerifyUsage{"verify", "verify SOURCE MAP [--layout auto|geokuk|osm] [-q] [-v]", kVerifyHelp,
+                         {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
+
+// Lists every finding on stdout, one line each: "<what>: <path>".
+class FindingLister : public convert::VerifyListener {
+ public:
+  explicit FindingLister(Terminal& terminal) : terminal_(terminal) {}
+  void Found(std::string_view relativePath, convert::VerifyFinding finding) override {
+    terminal_.Line(stdout, std::string(Label(finding)) + ": " + std::string(relativePath));
+  }
+
+ private:
+  static const char* Label(convert::VerifyFinding finding) {
+    switch (finding) {
+      case convert::VerifyFinding::Missing:
+        return "missing";
+      case convert::VerifyFinding::Different:
+        return "different";
+      case convert::VerifyFinding::NotTile:
+        return "not a tile";
+      case convert::VerifyFinding::Unreadable:
+        return "unreadable";
+      case convert::VerifyFinding::FolderUnreadable:
+        return "unreadable folder";
+    }
+    return "?";
+  }
+  Terminal& terminal_;  // not owned
+};
+
+convert::VerifyNumbers Summary(const convert::VerifyOutcome& outcome) {
+  const convert::VerifyCounts& c = outcome.counts;
+  convert::VerifyNumbers n;
+  n.filesSeen = c.filesSeen;
+  n.identical = c.identical;
+  n.missing = c.missing;
+  n.different = c.different;
+  n.notTiles = c.notTiles;
+  n.unreadable = c.unreadable;
+  n.unreadableFolders = c.unreadableFolders;
+  n.stopped = outcome.status != convert::VerifyStatus::Checked;
+  n.stopReason = outcome.errorText;
+  n.seconds = outcome.seconds;
+  return n;
+}
+
+}  // namespace
+
+int RunVerify(const std::vector<std::string>& args) {
+  Arguments parsed;
+  int exitCode = kExitOk;
+  if (!ParseCommandLine(args, kVerifyUsage, &parsed, &exitCode)) return exitCode;
+  convert::VerifyRequest request;
+  if (!ParseLayout(parsed.Value("layout", "auto"), &request.layout)) return kExitBadInput;
+  request.source = parsed.Operands()[0];
+  request.map = parsed.Operands()[1];
+  const bool quiet = parsed.Has("quiet");
+
+  Terminal terminal(!quiet);
+  FindingLister lister(terminal);
+  if (parsed.Has("verbose")) request.listener = &lister;
+  request.countFirst = terminal.ShowsProgress();  // the count only serves the progress bar
+  ProgressDisplay progress(terminal);
+  convert::VerifySession session;
+  convert::VerifyOutcome outcome;
+  {
+    InterruptScope interrupt(&RequestStopOf<convert::VerifySession>, &session);
+    outcome = session.Run(request, &progress);
+  }
+
+  switch (outcome.status) {
+    case convert::VerifyStatus::SourceRefused: {
+      const Refusal refusal = SourceRefusal(outcome.source, request.source, "verify");
+      PrintErrors(refusal.lines);
+      return refusal.exitCode;
+    }
+    case convert::VerifyStatus::MapRefused: {
+      const Refusal refusal = MapRefusal(outcome.map, request.map);
+      PrintErrors(refusal.lines);
+      return refusal.exitCode;
+    }
+    case convert::VerifyStatus::NoWorker:
+      PrintError("cannot start the worker thread");
+      return kExitFailure;
+    default:
+      break;
+  }
+  const convert::VerifyCounts& counts = outcome.counts;
+  if (!quiet) terminal.Line(stdout, convert::VerifySummaryLine(Summary(outcome)));
+  if (outcome.status == convert::VerifyStatus::MapReadFailed) {
+    PrintError("cannot read the tiles of " + request.map + ": " + outcome.errorText);
+    return kExitFailure;
+  }
+  if (outcome.status == convert::VerifyStatus::Stopped) return InterruptScope::kExitCode;
+  if (counts.TilesChecked() == 0 && counts.filesSeen > 0) {
+    PrintError(NoTileFoundText(request.source, outcome.source.layout, "nothing was checked"));
+    return kExitFailure;
+  }
+  if (!counts.AllIdentical()) {
+    PrintError(NotVerifiedText(counts, request.map, request.source, request.listener != nullptr));
+    return kExitFailure;
+  }
+  if (!quiet) terminal.Line(stdout, VerifiedText(counts, request.map, request.source));
+  return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,164 @@
+#include "convert/verify_walk.h"
+
+#include <limits.h>
+#include <sqlite3.h>
+
+#include <cassert>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "convert/layouts.h"
+#include "convert/source_paths.h"
+#include "convert/tile_recognizer.h"
+#include "platform/folder_search.h"
+#include "platform/utf.h"
+#include "platform/walk_guard.h"
+#include "store/sqlite_database.h"
+#include "store/sqlite_error.h"
+#include "store/tile_lookup.h"
+
+namespace convert {
+
+namespace {
+
+// What one pass keeps from file to file.
+struct Walk {
+  explicit Walk(VerifyJob& j) : job(j) {}
+  VerifyJob& job;                          // not owned
+  bool checking = false;                   // the checking pass (else: counting)
+  std::unique_ptr<TileRecognizer> recognizer;  // checking: the layout's tile rules; null finds no tile
+  std::optional<store::TileLookup> lookup; // checking: the reused SELECT
+  std::vector<unsigned char> buffer;       // the tile being checked; its capacity is reused
+  std::string filePath;                    // its full path; the capacity is reused
+  std::uint64_t longestValue = UINT64_MAX; // SQLite's limit on a value's bytes: longer files cannot be stored
+  platform::WalkGuard guard;               // folders on the current path (cycle guard)
+};
+
+void Report(Walk& walk, std::string_view path, VerifyFinding finding) {
+  if (walk.job.listener != nullptr) walk.job.listener->Found(NativeRelativePath(path, walk.job.sourceFolder), finding);
+}
+
+void Fail(Walk& walk, int code, const std::u16string& message) {
+  walk.job.errorCode = code;
+  walk.job.errorText = message;
+  walk.job.stats.failed = true;
+  walk.job.stopRequested = 1;
+}
+
+// Checks one file of the checking pass: recognise, decode, read, compare.
+void CheckFile(Walk& walk, const std::string& folderPath, const platform::FolderSearch& search,
+               const platform::FolderEntry& entry) {
+  VerifyStats& stats = walk.job.stats;
+  std::string& fullPath = walk.filePath;
+  fullPath.assign(folderPath);
+  if (fullPath.empty() || fullPath.back() != '/') fullPath.push_back('/');
+  fullPath += entry.name;
+  std::optional<TileKey> key;
+  if (walk.recognizer) key = walk.recognizer->Recognize(RelativePath(fullPath, walk.job.sourceFolder), entry.name);
+  if (!key) {
+    stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+    Report(walk, fullPath, VerifyFinding::NotTile);
+    return;
+  }
+  // The conversion's rules: only regular files, within the path limit and
+  // SQLite's longest value, are read.
+  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
+      search.ReadEntry(entry.name, &walk.buffer, walk.longestValue) != platform::ReadStatus::Ok) {
+    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+    Report(walk, fullPath, VerifyFinding::Unreadable);
+    return;
+  }
+  store::TileLookup::Outcome outcome;
+  try {
+    outcome = walk.lookup->Compare(*key, walk.buffer.data(), walk.buffer.size());
+  } catch (const SQLite::Error& error) {
+    Fail(walk, error.code, error.message);
+    return;
+  }
+  switch (outcome) {
+    case store::TileLookup::Outcome::Same:
+      stats.identical.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case store::TileLookup::Outcome::Missing:
+      stats.missing.fetch_add(1, std::memory_order_relaxed);
+      Report(walk, fullPath, VerifyFinding::Missing);
+      break;
+    case store::TileLookup::Outcome::Different:
+      stats.different.fetch_add(1, std::memory_order_relaxed);
+      Report(walk, fullPath, VerifyFinding::Different);
+      break;
+    case store::TileLookup::Outcome::Failed:
+      Fail(walk, walk.lookup->ErrorCode(), walk.lookup->ErrorMessage());
+      break;
+  }
+}
+
+// Walks one folder and everything below it, as the conversion does: a
+// subfolder is opened relative to its parent's open folder (`parent` and
+// `name`), within the system's path limit; a folder already on the path is
+// walked as an empty one. Returns false once a stop was requested.
+bool WalkFolder(Walk& walk, const std::string& folderPath, const platform::FolderSearch* parent,
+                const std::string* name) {
+  platform::FolderSearch search;
+  bool searching = parent != nullptr ? folderPath.size() < PATH_MAX &&
+                                           search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly)
+                                     : search.Open(folderPath, platform::EntryDetail::KindOnly);
+  if (!searching && walk.checking) {
+    walk.job.stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+    Report(walk, folderPath, VerifyFinding::FolderUnreadable);
+  }
+  std::optional<platform::WalkGuard::Scope> scope;  // keeps this folder on the path while it is walked
+  if (searching) {
+    scope.emplace(walk.guard, search.FolderDevice(), search.FolderInode());
+    searching = scope->Entered();
+  }
+  if (!searching) return walk.job.stopRequested.load() == 0;
+
+  VerifyStats& stats = walk.job.stats;
+  platform::FolderEntry entry;
+  while (search.Next(&entry)) {
+    if (entry.isDirectory) {
+      if (entry.name != "." && entry.name != "..") WalkFolder(walk, JoinPath(folderPath, entry.name), &search, &entry.name);
+    } else if (walk.checking) {
+      stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
+      CheckFile(walk, folderPath, search, entry);
+    } else {
+      stats.filesCounted.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (walk.job.stopRequested.load() != 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RunVerify(VerifyJob& job) {
+  assert(job.database != nullptr);
+  if (job.countFirst) {
+    Walk counting(job);
+    if (!WalkFolder(counting, job.sourceFolder, nullptr, nullptr)) return;
+  }
+  Walk walk(job);
+  walk.checking = true;
+  job.stats.checking = true;
+  if (job.layout == LayoutGeoKuk || job.layout == LayoutOsmTrackerStorage) {
+    try {
+      walk.recognizer = std::make_unique<TileRecognizer>(job.layout);
+    } catch (const std::exception& error) {
+      // The patterns are fixed texts; only an engine that cannot compile
+      // them gets here, and then no file could be recognised.
+      Fail(walk, 0, platform::Utf8ToUtf16(error.what()));
+      return;
+    }
+  }
+  walk.lookup.emplace(*job.database);
+  if (job.database->handle != nullptr) {
+    walk.longestValue = static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1));
+  }
+  WalkFolder(walk, job.sourceFolder, nullptr, nullptr);
+}
+
+}  // namespace convert

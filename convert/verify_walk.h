@@ -1,0 +1,86 @@
+// VerifyJob: checks that a map file holds every tile of a source tree, under
+// its key and with the same bytes, without writing anything.
+//
+// The walk is the conversion's walk: the same folder search (entries in the
+// same order), the same descent (each subfolder walked where it is met, depth
+// first, never into a folder already on the path), and the same rules for
+// what is a tile, what its key is and which files can be read. So a tile that
+// the conversion stores is a tile that the check looks for, and two files of
+// one key are met in the same order: the first is the one the map holds, a
+// later one with other bytes is reported as different.
+//
+// The check reads each tile whole and compares it byte for byte with the
+// image stored under its key, through one prepared SELECT that is reused.
+// A counting pass that only counts files may run first, for a progress line.
+//
+// Thread-safety: the caller fills the job, then runs RunVerify() on one
+// thread (a worker); while it runs, other threads only set stopRequested and
+// read `stats`. The listener is called on the thread that runs the walk.
+//
+// Invariants:
+//  1. The database is only read: no statement but the SELECT runs on it.
+//  2. Every file met in the checking pass is counted exactly once in
+//     identical, missing, different, notTiles or unreadable, unless a read of
+//     the map file failed (then `failed` is set and the walk stopped).
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+namespace SQLite {
+class Database;
+}
+
+namespace convert {
+
+enum class VerifyFinding {
+  Missing,           // a tile whose key the map does not hold
+  Different,         // a tile whose key the map holds with other bytes
+  NotTile,           // a file that is no tile of the layout
+  Unreadable,        // a tile that could not be read
+  FolderUnreadable,  // a folder that could not be listed
+};
+
+// Gets every file (and folder) that is not a tile found identical, in walk
+// order. relativePath: native bytes relative to the source folder, '/'
+// between names, no leading '/'.
+class VerifyListener {
+ public:
+  virtual ~VerifyListener() = default;
+  virtual void Found(std::string_view relativePath, VerifyFinding finding) = 0;
+};
+
+// Counters, written by the walk and readable from any thread at any time.
+struct VerifyStats {
+  std::atomic<bool> checking{false};          // the checking pass runs (after the counting pass)
+  std::atomic<long long> filesCounted{0};     // counting pass: files met so far
+  std::atomic<long long> filesSeen{0};        // checking pass: files met so far
+  std::atomic<long long> identical{0};        // tiles held with the same bytes
+  std::atomic<long long> missing{0};          // tiles whose key is not held
+  std::atomic<long long> different{0};        // tiles held with other bytes
+  std::atomic<long long> notTiles{0};         // files that are not tiles of the layout
+  std::atomic<long long> unreadable{0};       // tiles that could not be read
+  std::atomic<long long> unreadableFolders{0};  // folders that could not be listed
+  std::atomic<bool> failed{false};            // a read of the map file failed; the walk stopped
+
+  long long TilesChecked() const { return identical.load() + missing.load() + different.load(); }
+};
+
+struct VerifyJob {
+  int layout = 0;                          // a Layout; any other value finds no tile
+  std::string sourceFolder;                // native path, as the user gave it
+  SQLite::Database* database = nullptr;    // not owned; the map file, open (read-only is enough)
+  VerifyListener* listener = nullptr;      // not owned, may be null
+  bool countFirst = false;                 // run the counting pass first
+  std::atomic<int> stopRequested{0};       // set by any thread; read after every entry
+  VerifyStats stats;                       // what the walk found so far
+  std::u16string errorText;                // when stats.failed: SQLite's text; read once the walk has ended
+  int errorCode = 0;                       // when stats.failed: SQLite's result code
+};
+
+// Runs the job: the counting pass if asked for, then the checking pass.
+// REQUIRES: job.database != nullptr.
+void RunVerify(VerifyJob& job);
+
+}  // namespace convert

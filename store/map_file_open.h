@@ -1,0 +1,72 @@
+// Opening a map file for a job: for a conversion, which writes it, and for
+// the commands that only read it (info, verify). The window opens and
+// recognises its map file with map_file.h alone; this is the stricter path of
+// the command line, which must say exactly why a file cannot be used before
+// it starts any work.
+//
+// Opening for writing:
+//   - a missing or empty file is created with the map schema, in one
+//     transaction (a killed creation leaves an empty file, created anew by
+//     the next run);
+//   - an existing file is recognised read-only first, so that a file that is
+//     no map file is never written; a hot journal that a killed writer left
+//     is then rolled back by the read-write recognition;
+//   - the file must be writable now: not opened read-only by SQLite, its
+//     folder writable (SQLite keeps its journal there), and an exclusive lock
+//     obtainable within the busy timeout. So a map file that another program
+//     holds, or that cannot be written, is refused before the job walks
+//     anything, not after.
+// Opening for reading never creates or changes anything (read-only open).
+//
+// Thread-safety: the functions use the given Database, which belongs to one
+// thread at a time.
+//
+// Invariants:
+//  1. On Ready the database is open (isOpen 1) on the path, with no
+//     transaction and no lock held; on any other status nothing that the
+//     file held has changed.
+//  2. detail is UTF-8 text for a message: SQLite's own text or the system's
+//     reason; empty on Ready.
+#pragma once
+
+#include <string>
+
+#include "store/sqlite_database.h"
+
+namespace store {
+
+enum class MapOpenStatus {
+  Ready,           // open and recognised; for writing also writable and not locked
+  Missing,         // reading: no such file
+  IsFolder,        // the path names a folder
+  NotRegularFile,  // a FIFO, socket or device: never given to SQLite (a FIFO would block)
+  NotAMap,         // SQLite finds no `tiles` table (no database, damaged, other tables)
+  Unfinished,      // reading: a killed writer left a hot journal, which only a writer rolls back
+  Busy,            // another connection held a lock for longer than the busy timeout
+  ReadOnly,        // writing: the file itself cannot be written
+  FolderReadOnly,  // writing: its folder cannot be written, so SQLite cannot keep a journal
+  CannotCreate,    // writing: a missing or empty file could not be made a map file
+  CannotWrite,     // writing: the write lock failed for another reason (I/O error, ...)
+};
+
+struct MapOpenResult {
+  MapOpenStatus status = MapOpenStatus::Ready;
+  std::string detail;   // why, as text for a message (UTF-8); empty on Ready
+  std::string folder;   // FolderReadOnly, CannotCreate: the folder the reason is about ("" if none)
+  bool created = false; // writing: the schema was created by this open
+};
+
+// Opens `path` on `db` for a conversion, as described above. Messages of the
+// statements it runs are held back and turned into `detail`; nothing is shown.
+MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& path);
+
+// Opens `path` on `db` read-only and recognises it. Never creates the file.
+MapOpenResult OpenMapFileForReading(SQLite::Database& db, const std::string& path);
+
+// Why a new map file at `path` cannot be created, after SQLite failed to open
+// or create it with the text `sqliteText`: when the file's folder is missing
+// or not writable, "<folder>: <system reason>" and *folder is set; otherwise
+// sqliteText. REQUIRES: folder != nullptr.
+std::string CreateFailureReason(const std::string& path, const std::string& sqliteText, std::string* folder);
+
+}  // namespace store

@@ -31,6 +31,11 @@ cvmap="$root/usr/bin/cvmap"
 version="$(dpkg-deb --field "$deb" Version)"
 "$cvmap" --version | grep -q "^cvmap $version " || fail "cvmap --version is not $version"
 "$cvmap" --version
+# The man page has a synopsis line for every command cvmap lists.
+man_page="$root/usr/share/man/man1/cvmap.1"
+for command in $("$cvmap" --help | awk '/^commands:/ {on = 1; next} on && /^  [a-z]/ {print $1} on && /^$/ {on = 0}'); do
+  grep -q "^\.B cvmap $command\$" "$man_page" || fail "the man page lacks the command $command"
+done
 "$cvmap" create "$work/check.cvmap"
 "$cvmap" info "$work/check.cvmap"
 
@@ -46,12 +51,11 @@ if [ -x "$window" ]; then
   HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen \
     timeout 2 "$window" || rc=$?
   [ "$rc" -eq 124 ] || fail "the unpacked window ended by itself (exit code $rc)"
-  for f in usr/share/man/man1/cvmap.1 \
-           usr/share/icons/hicolor/48x48/apps/cz.corvane.CorvaneMapCreator.png \
+  for f in usr/share/icons/hicolor/48x48/apps/cz.corvane.CorvaneMapCreator.png \
            usr/share/icons/hicolor/256x256/apps/cz.corvane.CorvaneMapCreator.png; do
     [ -f "$root/$f" ] || fail "$f missing"
   done
-  grep -q "CorvaneMapCreator $version\"" "$root/usr/share/man/man1/cvmap.1" || fail "the man page is not of $version"
+  grep -q "CorvaneMapCreator $version\"" "$man_page" || fail "the man page is not of $version"
   grep -q "<release version=\"$version\"" "$root"/usr/share/metainfo/*.metainfo.xml ||
     fail "the metainfo names no release $version"
   desktop-file-validate "$root"/usr/share/applications/*.desktop

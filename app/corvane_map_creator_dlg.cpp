@@ -263,7 +263,11 @@ void CCorvaneMapCreatorDlg::OnCreateMap() {
 }
 
 void CCorvaneMapCreatorDlg::OnConvert() {
-  if (job_.running.load() == 1) {
+  // The window is Running (or Stopping) until it has handled the job's end
+  // notification, also after the worker has cleared `running`: a click on
+  // "Zastavit" in that moment is a stop, never the start of a second job on
+  // the database the first worker may still hold.
+  if (job_.running.load() == 1 || jobShown_) {
     job_.stopRequested = 1;
     stopClicked_ = true;
     convertButton_->setEnabled(false);
@@ -277,6 +281,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   totalCount_ = 0;
   progressBar_->setValue(progressBar_->minimum());
   ExplainJobStart();
+  jobShown_ = true;
 
   job_.layout = layoutChoice_;
   job_.sourceFolder = Native(sourcePath_);

@@ -172,6 +172,7 @@ class CCorvaneMapCreatorDlg : public QDialog {
   bool closing_ = false;   // the close command has begun
   bool jobStarted_ = false;   // a job was started and its end notification has not come yet
   bool stopClicked_ = false;  // "Zastavit" was pressed during the current job
+  bool jobShown_ = false;     // a job was started and its end notification not yet handled: the button is "Zastavit"
 
   std::map<int, QWidget*> controls_;  // by id; owned by the dialog as children
   QLabel* sourceStatus_ = nullptr;        // 1010

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 #include "dialog_fixture.h"
 
@@ -39,6 +41,30 @@ TEST_F(DialogTest, TypedOsmSourceConvertsAsOsm) {
   EXPECT_EQ(Progress()->value(), 3);
   EXPECT_EQ(EnabledInputs().size(), 9u);
   EXPECT_TRUE(presenter_.Messages().empty());
+}
+
+// JOB-1b: a click on "Zastavit" after the worker has ended but before the
+// window has handled its end notification is a stop: no second job starts,
+// and the window then goes idle once.
+TEST_F(DialogTest, StopClickedAsTheJobEndsStartsNoSecondJob) {
+  const QString osm = MakeOsmTree("osm");
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", osm.toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  // The worker ends while the window thread handles no event.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (dlg().IsJobRunning() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_FALSE(dlg().IsJobRunning());
+  ASSERT_EQ(ConvertButton()->text(), QString::fromUtf8("Zastavit"));
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  EXPECT_FALSE(dlg().IsJobRunning()) << "the click started a second job";
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Counter(), "0 z 3");
+  EXPECT_EQ(StoredTiles(target).size(), 3u);
 }
 
 // JOB-2: a layout clicked by hand, with detection off, is the one the job

@@ -91,11 +91,6 @@ inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 // to the work of storing it.
 inline constexpr std::uint64_t kWritebackStep = 32u << 20;
 
-// The default of ConversionJob::readAheadMinFiles: below this many files a
-// tree is read without read-ahead (its helper thread would cost more than it
-// could win).
-inline constexpr long long kReadAheadMinFiles = 2000;
-
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
 // starts.

@@ -48,6 +48,10 @@ namespace convert {
 // may be ahead of the worker.
 inline constexpr std::uint64_t kReadAheadWindow = 64u << 20;
 
+// Below this many files a tree is read without read-ahead: its helper
+// thread would cost more than it could win (ConversionJob::readAheadMinFiles).
+inline constexpr long long kReadAheadMinFiles = 2000;
+
 // Tiles in a row found in memory after which the read-ahead ends.
 inline constexpr int kWarmRun = 256;
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/layouts.h"
+#include "convert/read_ahead.h"
 #include "convert/source_paths.h"
 #include "convert/tile_recognizer.h"
 #include "platform/folder_search.h"
@@ -35,6 +36,7 @@ struct Walk {
   std::string filePath;                    // its full path; the capacity is reused
   std::uint64_t longestValue = UINT64_MAX; // SQLite's limit on a value's bytes: longer files cannot be stored
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
+  ReadAhead* readAhead = nullptr;          // checking: reads the next tiles early; not owned, may be null
 };
 
 void Report(Walk& walk, std::string_view path, VerifyFinding finding) {
@@ -63,6 +65,7 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
     Report(walk, fullPath, VerifyFinding::NotTile);
     return;
   }
+  if (walk.readAhead != nullptr) walk.readAhead->Reached();
   // The conversion's rules: only regular files, within the path limit and
   // SQLite's longest value, are read.
   if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
@@ -158,7 +161,13 @@ void RunVerify(VerifyJob& job) {
   if (job.database->handle != nullptr) {
     walk.longestValue = static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1));
   }
+  // A tree found in memory ends the read-ahead after a few hundred tiles;
+  // one counted small is not worth its thread.
+  ReadAhead readAhead(job.sourceFolder, job.layout, kReadAheadWindow);
+  const bool large = !job.countFirst || job.stats.filesCounted.load() >= kReadAheadMinFiles;
+  if (job.readAhead && walk.recognizer && large && readAhead.Start()) walk.readAhead = &readAhead;
   WalkFolder(walk, job.sourceFolder, nullptr, nullptr);
+  readAhead.Stop();
 }
 
 }  // namespace convert

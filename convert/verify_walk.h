@@ -11,6 +11,8 @@
 //
 // The check reads each tile whole and compares it byte for byte with the
 // image stored under its key, through one prepared SELECT that is reused.
+// As the converting pass does, it reads ahead (read_ahead.h), so a cold
+// tree is read from disk many tiles at a time.
 // A counting pass that only counts files may run first, for a progress line.
 //
 // Thread-safety: the caller fills the job, then runs RunVerify() on one
@@ -73,6 +75,7 @@ struct VerifyJob {
   SQLite::Database* database = nullptr;    // not owned; the map file, open (read-only is enough)
   VerifyListener* listener = nullptr;      // not owned, may be null
   bool countFirst = false;                 // run the counting pass first
+  bool readAhead = true;                   // read the next tiles from disk early (ReadAhead) while checking
   std::atomic<int> stopRequested{0};       // set by any thread; read after every entry
   VerifyStats stats;                       // what the walk found so far
   std::u16string errorText;                // when stats.failed: SQLite's text; read once the walk has ended

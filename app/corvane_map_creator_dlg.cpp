@@ -290,6 +290,9 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   job_.messageBoxes = &messageBoxes_;
   job_.running = 1;
   job_.stopRequested = 0;
+  // The last job's thread sets workerEnded_ as its last step: it is joined
+  // first, so that its late write cannot mark the new worker as ended.
+  worker_.Join();
   workerEnded_ = false;
   const bool started = worker_.Start([this] {
     convert::ConversionThreadProc(&job_);

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include <sqlite3.h>
+
 #include "app/corvane_map_creator_dlg.h"
 #include "app/job_result_text.h"
 #include "app/status_explanation.h"
@@ -56,6 +58,10 @@ void CCorvaneMapCreatorDlg::ExplainTargetStatus(bool createFailed) {
   facts.isMap = mapReady_ != 0;
   facts.createFailed = createFailed;
   if (!createFailed) facts.sqliteMessage = QString::fromStdU16String(shownMessages_.LastSinceRestart());
+  if (!facts.isMap && database_.handle != nullptr) {
+    const int code = sqlite3_errcode(database_.handle);
+    facts.busy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
+  }
   SetExplanation(targetStatus_, app::ExplainTarget(facts));
 }
 

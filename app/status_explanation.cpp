@@ -53,6 +53,7 @@ QString ExplainTarget(const TargetFacts& facts) {
   if (!facts.exists) return Text(res::kTargetMissingTip).arg(facts.path);
   if (facts.isMap) return Text(res::kTargetReadyTip).arg(facts.path);
   if (facts.isFolder) return Text(res::kTargetFolderTip).arg(facts.path);
+  if (facts.busy) return Text(res::kTargetBusyTip).arg(facts.path, facts.sqliteMessage);
   if (facts.sqliteMessage.isEmpty()) return Text(res::kTargetNotMapNoReasonTip).arg(facts.path);
   return Text(res::kTargetNotMapTip).arg(facts.path, facts.sqliteMessage);
 }

@@ -34,6 +34,7 @@ struct TargetFacts {
   bool isMap = false;       // it is open as a map file
   bool createFailed = false;  // "Založit" could not open the path at all
   QString sqliteMessage;    // SQLite's message shown by the refresh, or empty
+  bool busy = false;        // the refresh failed because another program holds the file locked
 };
 
 // The source indicator's tooltip.

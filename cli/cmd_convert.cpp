@@ -124,16 +124,17 @@ int RunConvert(const std::vector<std::string>& args) {
     PrintError(UnreadableFoldersWarning(folders));
   }
   const convert::ConversionCounts& counts = outcome.counts;
-  if (outcome.status == convert::ConversionStatus::Done && counts.notTiles > 0 &&
-      counts.notTiles == counts.filesSeen) {
-    PrintError("warning: " + NoTileFoundText(request.source, outcome.source.layout, "nothing was stored"));
-  }
+  // Files were there and not one of them is a tile of the layout: nothing
+  // could be stored, which must not look like a finished conversion.
+  const bool noTile = outcome.status == convert::ConversionStatus::Done && counts.notTiles > 0 &&
+                      counts.notTiles == counts.filesSeen;
+  if (noTile) PrintError(NoTileFoundText(request.source, outcome.source.layout, "nothing was stored"));
   if (outcome.status == convert::ConversionStatus::DatabaseError) {
     PrintError(DatabaseStopAdvice(outcome.errorCode, request.map, outcome.counts.tilesStored));
     return kExitFailure;
   }
   if (outcome.status == convert::ConversionStatus::Stopped) return InterruptScope::kExitCode;
-  return kExitOk;
+  return noTile ? kExitFailure : kExitOk;
 }
 
 }  // namespace cli

@@ -58,8 +58,9 @@ After a stop the line begins with "stopped: REASON:" and adds
 so that the counts add up to the files seen.
 
 exit codes: 0 done; 1 MAP cannot be written (read-only, another program is
-  using it, full disk) or a database error stopped the run; 2 bad usage, or a
-  SOURCE or MAP that cannot be used; 130 stopped by Ctrl-C
+  using it, full disk), a database error stopped the run, or no file of
+  SOURCE is a tile of the layout; 2 bad usage, or a SOURCE or MAP that cannot
+  be used; 130 stopped by Ctrl-C
 )";
 
 const char kVerifyHelp[] = R"(usage: cvmap verify SOURCE MAP [--layout auto|geokuk|osm] [-q] [-v]

@@ -49,8 +49,8 @@ std::string NotVerifiedText(const convert::VerifyCounts& counts, const std::stri
 }
 
 std::string NoTileFoundText(const std::string& source, int layout, const std::string& consequence) {
-  return "no file of " + source + " is a " + convert::LayoutCaption(layout) + " tile, so " + consequence +
-         "; is --layout right?";
+  return "no file of " + source + " is a tile of the " + convert::LayoutCaption(layout) + " layout, so " +
+         consequence + "; is --layout right?";
 }
 
 std::string NoTileText(const std::string& file) {

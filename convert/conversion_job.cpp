@@ -116,6 +116,16 @@ bool BatchDue(const ConversionJob& job, const WalkState& state) {
 // A failed step may already have made SQLite roll the transaction back; then
 // no "ROLLBACK;" runs, since it would only fail with a second message.
 void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& message) {
+  // A wait for another program's lock that a stop request cut short is the
+  // stop itself, not an error to show: the batch is rolled back and the job
+  // ends as a stopped one.
+  if (job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY) {
+    job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
+    if (SqliteTransactionOpen(*job.database)) job.database->rollback();
+    job.database->inTransaction = 0;
+    ForgetPendingTiles(job);
+    return;
+  }
   NoteStopReason(job, code, message);
   job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
   SQLite::Database& database = *job.database;
@@ -253,13 +263,24 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
       }
     }
   }
+  // A stop ends a wait for another program's lock at once.
+  const std::atomic<int>* busyStop = nullptr;
+  if (pass == ConvertingPass) {
+    busyStop = job.database->busyStop();
+    job.database->setBusyStop(&job.stopRequested);
+  }
   job.walkState = &state;
   job.WalkFolder(folderPath, pass);
   if (state.readAhead) {
     state.readAhead->Stop();
     job.stats.readAheadStarted = state.readAhead->Started();
   }
-  if (pass == ConvertingPass) CommitOpenTransaction(job);
+  if (pass == ConvertingPass) {
+    // The last commit keeps what a stopped job stored, so it waits for a
+    // lock as long as any statement would, stop or not.
+    job.database->setBusyStop(busyStop);
+    CommitOpenTransaction(job);
+  }
   job.walkState = nullptr;
 }
 
@@ -286,7 +307,9 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   } else {
     searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
   }
-  if (!searching && pass == ConvertingPass) {
+  // A folder whose listing broke off is walked with the names it gave, but
+  // counted and told as unreadable: some of its files may be missing.
+  if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {
     stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
     ReportSkipped(*this, folderPath, SkipReason::FolderUnreadable);
   }

@@ -72,11 +72,13 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   platform::StderrMessageBox stderrMessages;
   platform::MessageBoxService* messages = request.messages != nullptr ? request.messages : &stderrMessages;
   SQLite::Database db(messages);
+  db.setBusyStop(&stopped_);  // Ctrl-C ends a wait for another program's lock at once
   outcome.map = store::OpenMapFileForWriting(db, request.map);
   if (outcome.map.status != store::MapOpenStatus::Ready) {
-    outcome.status = ConversionStatus::MapRefused;
+    outcome.status = stopped_.load() != 0 ? ConversionStatus::Stopped : ConversionStatus::MapRefused;
     return outcome;
   }
+  db.setBusyStop(nullptr);  // from here on the job sets its own stop request
   if (stopped_.load() != 0) {
     outcome.status = ConversionStatus::Stopped;
     return outcome;

@@ -55,11 +55,11 @@ void ReadAhead::Run() {
   }
   if (!walk->recognizer.KnowsLayout()) return;
 
-  WalkFolder(*walk, sourceFolder_, nullptr, nullptr);
+  WalkFolder(*walk, sourceFolder_, nullptr, nullptr, 0);
 }
 
 void ReadAhead::WalkFolder(Walk& w, const std::string& path, const platform::FolderSearch* parent,
-                           const std::string* name) {
+                           const std::string* name, int depth) {
   platform::FolderSearch search;
   const bool open = parent != nullptr
                         ? path.size() < PATH_MAX && search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly)
@@ -75,7 +75,11 @@ void ReadAhead::WalkFolder(Walk& w, const std::string& path, const platform::Fol
       break;
     }
     if (entry.isDirectory) {
-      if (entry.name != "." && entry.name != "..") WalkFolder(w, JoinPath(path, entry.name), &search, &entry.name);
+      // Deeper folders are left to the worker; their tiles are not counted,
+      // so the helper runs that many tiles further ahead, no more.
+      if (entry.name != "." && entry.name != ".." && depth < kReadAheadMaxDepth) {
+        WalkFolder(w, JoinPath(path, entry.name), &search, &entry.name, depth + 1);
+      }
       continue;
     }
     filePath = JoinPath(path, entry.name);
@@ -102,8 +106,10 @@ void ReadAhead::Prefetch(Walk& w, const platform::FolderSearch& search, const pl
   std::uint64_t size = 0;
   platform::PrefetchStatus status = platform::PrefetchStatus::Skipped;
   if (entry.kind == platform::EntryKind::Regular && filePath.size() < PATH_MAX) {
-    status = search.PrefetchEntry(entry.name, &size);
+    status = search.PrefetchEntry(entry.name, windowBytes_, &size);
   }
+  // A file left alone (too large, not regular) takes no room in the window.
+  if (status == platform::PrefetchStatus::Skipped) size = 0;
   ++w.passed;
   w.sizes.push_back(size);
   w.aheadBytes += size;

@@ -29,6 +29,8 @@
 //  2. After Stop() returns, the helper thread has ended.
 //  3. The tiles the helper has passed but the worker has not reached hold at
 //     most windowBytes, but for the one tile that crossed the bound.
+//  4. The helper holds at most kReadAheadMaxDepth + 2 descriptors at once,
+//     and never asks for a file larger than windowBytes.
 #pragma once
 
 #include <atomic>
@@ -51,6 +53,13 @@ inline constexpr std::uint64_t kReadAheadWindow = 64u << 20;
 // Below this many files a tree is read without read-ahead: its helper
 // thread would cost more than it could win (ConversionJob::readAheadMinFiles).
 inline constexpr long long kReadAheadMinFiles = 2000;
+
+// Folder levels below the source folder the helper goes into. Each level
+// it walks keeps one folder open, as the worker's walk does; a tree deeper
+// than real caches (a few levels) would otherwise make the two together use
+// up the process's descriptors and the worker fail to open a folder. Tiles
+// deeper down are read by the worker as they come.
+inline constexpr int kReadAheadMaxDepth = 32;
 
 // Tiles in a row found in memory after which the read-ahead ends.
 inline constexpr int kWarmRun = 256;
@@ -85,7 +94,8 @@ class ReadAhead {
   void Run();   // the helper thread's routine
   // Walks one folder and those below it; `parent` and `name`, when given,
   // open it relative to its parent's open folder, as the job does.
-  void WalkFolder(Walk& walk, const std::string& path, const platform::FolderSearch* parent, const std::string* name);
+  void WalkFolder(Walk& walk, const std::string& path, const platform::FolderSearch* parent, const std::string* name,
+                  int depth);
   // Waits while the helper is a window ahead, then starts reading one tile.
   void Prefetch(Walk& walk, const platform::FolderSearch& search, const platform::FolderEntry& entry,
                 const std::string& filePath);

@@ -41,8 +41,15 @@ std::string_view NativeRelativePath(std::string_view fullPath, const std::string
 std::u16string RelativePath(const std::string& fullPath, const std::string& sourceFolder) {
   const std::string_view rest = WithoutSourceFolder(fullPath, sourceFolder);
   std::u16string relative = platform::Utf8ToUtf16(rest);
+  // '/' separates names; a '\\' inside a name is written as '/', which no
+  // name holds, so that it is never taken for a separator ("17621\\11308.png"
+  // in the folder 15 is no tile 15/17621/11308).
   for (char16_t& c : relative) {
-    if (c == u'/') c = u'\\';
+    if (c == u'/') {
+      c = u'\\';
+    } else if (c == u'\\') {
+      c = u'/';
+    }
   }
   return relative;
 }

@@ -25,7 +25,7 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 // The full native path with the source folder removed once at its start,
 // converted to UTF-16 (invalid UTF-8 bytes become U+FFFD), every '/' written
-// as '\'. A run of separators where the folder text ends is written as one
+// as '\' and every '\' of a name as '/' (so that only separators are '\'). A run of separators where the folder text ends is written as one
 // '\'. A path that does not start with the source folder is converted whole.
 std::u16string RelativePath(const std::string& fullPath, const std::string& sourceFolder);
 

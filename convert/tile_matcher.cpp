@@ -16,7 +16,10 @@ TileMatcher::TileMatcher(const std::u16string& pattern) : impl_(std::make_unique
 TileMatcher::~TileMatcher() = default;
 
 bool TileMatcher::Matches(const std::u16string& relativePath) {
-  return regex::match(relativePath, impl_->compiled, impl_->results).matched;
+  // "$" also matches just before a line feed that ends the subject; a path
+  // that goes on after the extension, by a line feed too, is no tile.
+  const auto whole = regex::match(relativePath, impl_->compiled, impl_->results);
+  return whole.matched && whole.second == relativePath.end();
 }
 
 const std::u16string* ConversionPatternFor(int layout) {

@@ -20,7 +20,9 @@ class TileMatcher {
   TileMatcher(const TileMatcher&) = delete;
   TileMatcher& operator=(const TileMatcher&) = delete;
 
-  // True when the pattern matches `relativePath` from its first character.
+  // True when the pattern matches `relativePath` from its first character
+  // to its last (a match that ends earlier, such as "$" before a final line
+  // feed, does not count).
   bool Matches(const std::u16string& relativePath);
 
  private:

@@ -65,9 +65,10 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
     return outcome;
   }
   SQLite::Database db;
+  db.setBusyStop(&stopped_);  // Ctrl-C ends a wait for another program's lock at once
   outcome.map = store::OpenMapFileForReading(db, request.map);
   if (outcome.map.status != store::MapOpenStatus::Ready) {
-    outcome.status = VerifyStatus::MapRefused;
+    outcome.status = stopped_.load() != 0 ? VerifyStatus::Stopped : VerifyStatus::MapRefused;
     return outcome;
   }
   if (stopped_.load() != 0) {

@@ -109,7 +109,9 @@ bool WalkFolder(Walk& walk, const std::string& folderPath, const platform::Folde
   bool searching = parent != nullptr ? folderPath.size() < PATH_MAX &&
                                            search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly)
                                      : search.Open(folderPath, platform::EntryDetail::KindOnly);
-  if (!searching && walk.checking) {
+  // A folder whose listing broke off is checked with the names it gave, but
+  // counted as unreadable: the check must not pass on a part of it.
+  if ((!searching || search.ListingFailed()) && walk.checking) {
     walk.job.stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
     Report(walk, folderPath, VerifyFinding::FolderUnreadable);
   }

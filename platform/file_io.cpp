@@ -109,7 +109,7 @@ ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<un
   return ReadStatus::Ok;
 }
 
-PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64_t* size) {
+PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64_t maxSize, std::uint64_t* size) {
   assert(size != nullptr);
   *size = 0;
   if (path.empty()) return PrefetchStatus::Skipped;
@@ -117,6 +117,7 @@ PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64
   struct stat st;
   if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return PrefetchStatus::Skipped;
   *size = static_cast<std::uint64_t>(st.st_size);
+  if (*size > maxSize) return PrefetchStatus::Skipped;
   if (st.st_size == 0) return PrefetchStatus::Cached;
   // A one-byte read that may not wait tells whether the first page is in
   // memory already; a kernel that cannot tell says EAGAIN or EOPNOTSUPP, and

@@ -50,7 +50,7 @@ ReadStatus ReadWholeFileAt(int folderFd, const std::string& path, std::vector<un
 enum class PrefetchStatus {
   Started,   // the file's pages were not all in memory; reading them has begun
   Cached,    // the file's first page is already in memory: nothing to do
-  Skipped,   // no regular file there, or it cannot be opened: nothing done
+  Skipped,   // no regular file there, it cannot be opened, or it is too large: nothing done
 };
 
 // Asks the kernel to start reading the regular file `path` (relative to the
@@ -58,7 +58,9 @@ enum class PrefetchStatus {
 // a later read of the file then finds its pages there, or waits only for
 // what is still in flight. The file's size goes to *size (0 when Skipped).
 // The file is opened and closed again; nothing is read into process memory.
-// A FIFO or device is never read. REQUIRES: size != nullptr.
-PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64_t* size);
+// A FIFO or device is never read, and a file larger than maxSize bytes is
+// left alone (Skipped, with its size): reading it would only push earlier
+// files out of memory. REQUIRES: size != nullptr.
+PrefetchStatus PrefetchFileAt(int folderFd, const std::string& path, std::uint64_t maxSize, std::uint64_t* size);
 
 }  // namespace platform

@@ -42,6 +42,7 @@ struct FolderSearch::Impl {
   std::string names;               // every name of the folder, each followed by '\0'
   std::vector<Record> records;     // the entries besides "." and "..", in name order
   std::size_t next = 0;            // index of the next record to hand out
+  bool listingFailed = false;      // getdents64 failed before the end of the folder
 
   std::string_view Name(const Record& r) const { return {names.data() + r.nameOffset, r.nameLength}; }
   const char* CName(const Record& r) const { return names.data() + r.nameOffset; }
@@ -63,6 +64,7 @@ void FolderSearch::Impl::ReadAll() {
   names.clear();
   records.clear();
   next = 0;
+  listingFailed = false;
   // One listing buffer per thread, reused by every folder the thread reads.
   thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kEntryBufferBytes);
   bool ascii = true;  // every name is ASCII: the order needs no UTF-16 keys
@@ -71,6 +73,7 @@ void FolderSearch::Impl::ReadAll() {
     do {
       n = getdents64(fd, buffer.get(), kEntryBufferBytes);
     } while (n < 0 && errno == EINTR);
+    if (n < 0) listingFailed = true;
     if (n <= 0) break;
     for (ssize_t offset = 0; offset < n;) {
       const auto* d = reinterpret_cast<const struct dirent64*>(buffer.get() + offset);
@@ -228,14 +231,16 @@ ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned
   return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
 }
 
-PrefetchStatus FolderSearch::PrefetchEntry(const std::string& name, std::uint64_t* size) const {
+PrefetchStatus FolderSearch::PrefetchEntry(const std::string& name, std::uint64_t maxSize, std::uint64_t* size) const {
   assert(size != nullptr);
   if (impl_->fd < 0) {
     *size = 0;
     return PrefetchStatus::Skipped;
   }
-  return PrefetchFileAt(impl_->fd, name, size);
+  return PrefetchFileAt(impl_->fd, name, maxSize, size);
 }
+
+bool FolderSearch::ListingFailed() const { return impl_->listingFailed; }
 
 void FolderSearch::Close() {
   if (impl_->fd >= 0) {
@@ -245,6 +250,7 @@ void FolderSearch::Close() {
   impl_->names.clear();
   impl_->records.clear();
   impl_->next = 0;
+  impl_->listingFailed = false;
   impl_->device = 0;
   impl_->inode = 0;
 }

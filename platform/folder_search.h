@@ -18,7 +18,8 @@
 // entries of unknown type and for the sizes of regular files.
 //
 // A folder that cannot be opened yields no entry and no error: Open() returns
-// false and Next() returns false. An entry that vanishes between the listing
+// false and Next() returns false. A folder whose listing fails part way
+// yields the entries read before the failure, and ListingFailed() says so. An entry that vanishes between the listing
 // and stat is reported as kind Other.
 //
 // Symbolic links: a link is reported with the kind of its target (a link to a
@@ -109,7 +110,12 @@ class FolderSearch {
   // page cache, as PrefetchFileAt() does (file_io.h), opened relative to the
   // open folder. Returns Skipped when no search is open.
   // REQUIRES: size != nullptr.
-  PrefetchStatus PrefetchEntry(const std::string& name, std::uint64_t* size) const;
+  PrefetchStatus PrefetchEntry(const std::string& name, std::uint64_t maxSize, std::uint64_t* size) const;
+
+  // True when reading the folder's names failed before their end (an I/O
+  // error, a damaged folder): the entries handed out are only those read
+  // before the failure, and a walk must not take the folder for complete.
+  bool ListingFailed() const;
 
   // Ends the search; safe to call more than once.
   void Close();

@@ -47,6 +47,8 @@ inline constexpr char16_t kTargetFolderTip[] =
     u"ho tlačítkem „Založit“.";
 inline constexpr char16_t kTargetNotMapTip[] = u"„%1“ není soubor s mapou. SQLite hlásí: %2";
 inline constexpr char16_t kTargetNotMapNoReasonTip[] = u"„%1“ není soubor s mapou.";
+inline constexpr char16_t kTargetBusyTip[] =
+    u"Soubor „%1“ právě používá jiný program (SQLite hlásí: %2). Až ho uvolní, vyberte soubor znovu.";
 inline constexpr char16_t kTargetCreateFailedTip[] =
     u"Soubor „%1“ nelze založit ani otevřít: chybí jeho složka, nebo do ní nelze zapisovat.";
 inline constexpr char16_t kTargetReadyTip[] =

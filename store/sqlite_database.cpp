@@ -1,5 +1,10 @@
 #include "store/sqlite_database.h"
 
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <thread>
+
 #include <memory>
 #include <mutex>
 
@@ -37,11 +42,38 @@ std::basic_string<CharT> PlainFileName(const std::basic_string<CharT>& path) {
   return path;
 }
 
-// Gives a connection that SQLite handed out (also one it opened with an
-// error, which close() releases later) the busy timeout.
-void WaitForLocks(sqlite3* handle) {
-  if (handle != nullptr) sqlite3_busy_timeout(handle, static_cast<int>(kBusyTimeout.count()));
+// Pauses between two tries for a lock, in milliseconds: short at first, so
+// that a lock held for a moment costs little, then 100 ms at a time.
+constexpr int kBusyPauses[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+
+}  // namespace
+
+int Database::WaitForLock(void* context, int tries) {
+  auto* self = static_cast<Database*>(context);
+  const std::atomic<int>* stop = self->busyStop_.load();
+  if (stop != nullptr && stop->load() != 0) return 0;  // asked to stop: give up at once
+  const auto now = std::chrono::steady_clock::now();
+  if (tries == 0) self->busySince_ = now;
+  const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(now - self->busySince_);
+  if (waited >= kBusyTimeout) return 0;
+  const int pause = kBusyPauses[std::min<std::size_t>(tries, std::size(kBusyPauses) - 1)];
+  const std::chrono::milliseconds step =
+      std::min(std::chrono::milliseconds(pause), kBusyTimeout - waited);
+  // Slept in pieces of at most 10 ms, so that a stop ends the wait soon.
+  for (auto left = step; left.count() > 0; left -= std::chrono::milliseconds(10)) {
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
+    if (stop != nullptr && stop->load() != 0) return 0;
+  }
+  return 1;
 }
+
+// Gives a connection that SQLite handed out (also one it opened with an
+// error, which close() releases later) the wait for locks.
+void Database::WaitForLocks() {
+  if (handle != nullptr) sqlite3_busy_handler(handle, &Database::WaitForLock, this);
+}
+
+namespace {
 
 platform::MessageBoxService& FallbackMessageBoxes() {
   static platform::StderrMessageBox sink;
@@ -77,7 +109,7 @@ int Database::open(const std::u16string& newPath) {
   path = newPath;
   const std::u16string name = PlainFileName(newPath);
   const int rc = sqlite3_open16(name.c_str(), &handle);
-  WaitForLocks(handle);
+  WaitForLocks();
   if (rc == SQLITE_OK) isOpen = 1;
   return rc;
 }
@@ -87,7 +119,7 @@ int Database::openWith(const std::string& nativePath, int flags) {
   path = platform::Utf8ToUtf16(nativePath);
   const std::string name = PlainFileName(nativePath);
   const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
-  WaitForLocks(handle);
+  WaitForLocks();
   if (rc == SQLITE_OK) isOpen = 1;
   return rc;
 }

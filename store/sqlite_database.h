@@ -11,8 +11,10 @@
 // shut down when the last one is destroyed.
 //
 // Locks: every connection waits up to kBusyTimeout for a lock that another
-// connection or process holds (SQLite's busy timeout) before a statement
-// gives up with SQLITE_BUSY ("database is locked").
+// connection or process holds (SQLite's busy handler) before a statement
+// gives up with SQLITE_BUSY ("database is locked"). A wait ends early once
+// the flag given to setBusyStop() is set, so that a stop or a close never
+// hangs on another program's lock.
 //
 // Thread-safety: one thread at a time uses a Database (the window thread, or
 // the worker while a job runs); no lock is taken.
@@ -26,11 +28,12 @@
 //     flag would otherwise claim a transaction that no longer exists.
 //  4. errorText is null or SQLite's text of the last failing exec; it is
 //     freed by the next exec and by the destructor.
-//  5. Every connection in `handle` has the busy timeout kBusyTimeout.
+//  5. Every connection in `handle` waits for locks as said above.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <unordered_set>
@@ -62,6 +65,12 @@ class Database {
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
+
+  // A flag (not owned, may be null; readable from any thread) that ends
+  // every wait for a lock at once while it is not 0. The conversion job
+  // sets its stop request here while it runs.
+  void setBusyStop(const std::atomic<int>* stop) { busyStop_.store(stop); }
+  const std::atomic<int>* busyStop() const { return busyStop_.load(); }
 
   // Replaces the message-box service (not owned, may be null as above).
   void setMessageBoxes(platform::MessageBoxService* messageBoxes);
@@ -107,6 +116,13 @@ class Database {
  private:
   friend class Statement;
   int openWith(const std::string& utf8Path, int flags);
+  // SQLite's busy handler: waits kBusyPauses, up to kBusyTimeout in all,
+  // unless busyStop_ is set. Returns 1 to try again, 0 to give up.
+  static int WaitForLock(void* context, int tries);
+  void WaitForLocks();  // installs WaitForLock on handle
+
+  std::atomic<const std::atomic<int>*> busyStop_{nullptr};  // not owned; see setBusyStop()
+  std::chrono::steady_clock::time_point busySince_;         // when the current wait for a lock began
 
   platform::MessageBoxService* messageBoxes_;  // not owned; null: stderr
   std::unordered_set<detail::StatementShare*> liveStatements_;  // shares of unfinalised statements

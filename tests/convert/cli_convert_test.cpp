@@ -76,10 +76,12 @@ TEST(CvmapConvertTest, RefusesBadInput) {
   EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "tms"}).exitCode, 2);
   EXPECT_EQ(RunCvmap({"convert", source.Root()}).exitCode, 2);
   EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--bogus"}).exitCode, 2);
-  // With the layout given there is no probe: the text file is only counted.
+  // With the layout given there is no probe: the text file is counted, and
+  // a run in which no file is a tile fails instead of passing for done.
   r = RunCvmap({"convert", source.Root(), map, "--layout", "osm"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.out.find("1 not tiles"), std::string::npos);
+  EXPECT_NE(r.err.find("is a tile of the OSM Tracker Storage layout, so nothing was stored"), std::string::npos) << r.err;
 }
 
 // CLI-4: probe names the layout, or the file that rejects the folder.

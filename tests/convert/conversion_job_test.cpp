@@ -366,6 +366,34 @@ TEST(ConversionJobTest, FailingStepStopsTheJob) {
   }
 }
 
+// JOB-9b: a stop while the job waits for another program's lock on the map
+// ends the wait at once: the job ends as stopped, with no message and no
+// database error, and the map holds nothing of it.
+TEST(ConversionJobTest, StopEndsAWaitForAnotherProgramsLock) {
+  TempTree source;
+  for (int x = 10; x < 20; ++x) source.File("16/" + std::to_string(x) + "/10.png", "tile");
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(rig.mapPath.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    rig.job.stopRequested = 1;
+  });
+  const auto begin = std::chrono::steady_clock::now();
+  rig.Run();
+  const auto took = std::chrono::steady_clock::now() - begin;
+  stopper.join();
+  sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  EXPECT_LT(took, SQLite::kBusyTimeout / 2) << "the stop did not end the wait";
+  EXPECT_TRUE(rig.boxes.Messages().empty());
+  EXPECT_EQ(rig.job.stats.databaseErrors.load(), 0);
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 0);
+  EXPECT_EQ(rig.db.inTransaction, 0);
+  EXPECT_TRUE(ReadRows(rig.mapPath).empty());
+}
+
 // JOB-14: a COMMIT that fails (a deferred constraint here) stops the job and
 // rolls the batch back, with exec's one message; nothing claims to be stored.
 TEST(ConversionJobTest, FailingCommitStopsTheJob) {

@@ -165,6 +165,7 @@ TEST(RelativePathTest, RemovesTheSourceFolderOnce) {
   EXPECT_EQ(RelativePath("/t/a/t/a/1.png", "/t/a"), u"\\t\\a\\1.png");
   EXPECT_EQ(RelativePath("/m\xc3\xa9sto/0a/x", "/m\xc3\xa9sto"), u"\\0a\\x");
   EXPECT_EQ(RelativePath("/src/\xc3\xa9.png", "/src"), u"\\\u00e9.png");
+  EXPECT_EQ(RelativePath("/src/15/17621\\11308.png", "/src"), u"\\15\\17621/11308.png");  // a '\\' in a name
 }
 
 TEST(JoinPathTest, NeverDoublesTheSeparator) {

@@ -67,6 +67,8 @@ TEST(TileRecognizerTest, TakesOnlyWholeTilesWithSoundKeys) {
       {LayoutGeoKuk, u"\\79\\82\\d8\\50\\turist_13_79d8000_8250000 - kopie (2).kachle",
        "turist_13_79d8000_8250000 - kopie (2).kachle", false},
       {LayoutGeoKuk, u"\\79\\82\\d8\\50\\t_13_1_2.kachle\n", "t_13_1_2.kachle\n", false},
+      {LayoutGeoKuk, u"\\79\\82\\d8\\50\\x_13_1_2_.kachle\n", "x_13_1_2_.kachle\n", false},
+      {LayoutOsmTrackerStorage, u"\\15\\17621/11308.png", "17621\\11308.png", false},  // a '\\' in a name
       {LayoutGeoKuk, u"\\16\\353\\220.png", "220.png", false},
       {LayoutOsmTrackerStorage, u"\\16\\353\\220.png", "220.png", true},
       {LayoutOsmTrackerStorage, u"\\16\\353\\220.png\n", "220.png\n", false},

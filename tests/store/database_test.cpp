@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "platform/message_box.h"
@@ -292,20 +295,46 @@ TEST(Database, UriLikeNameIsPlainFile) {
   EXPECT_TRUE(std::filesystem::exists(dir / ":memory:"));
 }
 
-// STORE-15: every way of opening gives the connection the busy timeout, so
-// a statement waits for another connection's lock instead of failing at once.
-TEST(Database, EveryOpenWaitsForLocks) {
+// STORE-15: every way of opening makes the connection wait for another
+// connection's lock instead of failing at once; a set stop flag ends the
+// wait at once with SQLITE_BUSY.
+TEST(Database, EveryOpenWaitsForLocksUntilAStop) {
   TempDir dir;
   const std::string file = dir / "m.db";
-  Database db;
-  const std::string expected = std::to_string(SQLite::kBusyTimeout.count());
-  ASSERT_EQ(db.open(platform::Utf8ToUtf16(file)), SQLITE_OK);
-  EXPECT_EQ(QueryValue(db, u"PRAGMA busy_timeout"), expected);
-  ASSERT_EQ(db.openNative(file), SQLITE_OK);
-  EXPECT_EQ(QueryValue(db, u"PRAGMA busy_timeout"), expected);
-  ASSERT_EQ(db.openNativeReadOnly(file), SQLITE_OK);
-  EXPECT_EQ(QueryValue(db, u"PRAGMA busy_timeout"), expected);
-  EXPECT_EQ(expected, "10000");
+  {
+    Database setup;
+    ASSERT_EQ(setup.openNative(file), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(setup.handle, "CREATE TABLE t(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+  }
+  using Opener = int (*)(Database&, const std::string&);
+  const Opener openers[] = {
+      [](Database& db, const std::string& path) { return db.open(platform::Utf8ToUtf16(path)); },
+      [](Database& db, const std::string& path) { return db.openNative(path); },
+      [](Database& db, const std::string& path) { return db.openNativeReadOnly(path); },
+  };
+  for (const Opener open : openers) {
+    Database holder;
+    ASSERT_EQ(holder.openNative(file), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder.handle, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    Database db;
+    ASSERT_EQ(open(db, file), SQLITE_OK);
+    std::thread release([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      sqlite3_exec(holder.handle, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    EXPECT_EQ(sqlite3_exec(db.handle, "SELECT count(*) FROM t", nullptr, nullptr, nullptr), SQLITE_OK)
+        << "the lock was not waited for";
+    release.join();
+
+    ASSERT_EQ(sqlite3_exec(holder.handle, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::atomic<int> stop{1};
+    db.setBusyStop(&stop);
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(sqlite3_exec(db.handle, "SELECT count(*) FROM t", nullptr, nullptr, nullptr), SQLITE_BUSY);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, SQLite::kBusyTimeout / 2) << "a stop did not end the wait";
+    sqlite3_exec(holder.handle, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  EXPECT_EQ(SQLite::kBusyTimeout, std::chrono::milliseconds(10000));
 }
 
 }  // namespace

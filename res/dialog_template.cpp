@@ -35,7 +35,7 @@ constexpr ControlTemplate kMainControls[] = {
 };
 
 constexpr DialogTemplate kMainDialog = {
-    IDD_MAIN, u"Corvane Map Creator", 320, 200, u"MS Shell Dlg", 8, kMainControls,
+    IDD_MAIN, u"Corvane Map Creator", 320, 200, kMainControls,
 };
 
 }  // namespace

@@ -51,8 +51,6 @@ struct DialogTemplate {
   const char16_t* caption;                  // window title
   int w;                                    // client width, dialog units
   int h;                                    // client height, dialog units
-  const char16_t* fontFace;                 // the template's font (replaced by the desktop's UI font)
-  int fontPoints;                           // its size in points
   std::span<const ControlTemplate> controls;  // in template (= tab) order
 };
 

@@ -33,7 +33,4 @@ inline constexpr int IDI_APP = 128;        // application icon, several sizes
 inline constexpr int IDI_READY = 129;      // 16 x 16, green circle, white tick
 inline constexpr int IDI_NOT_READY = 130;  // 16 x 16, red circle, white cross
 
-// Strings.
-inline constexpr int IDS_ABOUTBOX = 101;   // "&About CorvaneMapCreator..."
-
 }  // namespace res

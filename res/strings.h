@@ -7,9 +7,6 @@
 
 namespace res {
 
-// String table.
-inline constexpr char16_t kAboutBox[] = u"&About CorvaneMapCreator...";  // IDS_ABOUTBOX
-
 // The convert button's two captions.
 inline constexpr char16_t kConvertCaption[] = u"Převést";  // idle: starts a job
 inline constexpr char16_t kStopCaption[] = u"Zastavit";    // while a job runs

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_io.h"
 #include "platform/message_box.h"
 #include "platform/utf.h"
 #include "store/map_file.h"
@@ -194,6 +195,38 @@ std::string CreateFailureReason(const std::string& path, const std::string& sqli
     return *folder + ": " + std::strerror(errno);
   }
   return sqliteText;
+}
+
+MapCreateResult CreateMapFileCommand(SQLite::Database& db, const std::string& path,
+                                     platform::MessageBoxService& boxes) {
+  MapCreateResult result;
+  if (platform::IsDirectory(path)) {
+    result.status = MapCreateStatus::IsFolder;
+    return result;
+  }
+  const bool created = CreateMapFileNative(db, path);
+  if (!created && db.isOpen == 0) {
+    std::string folder;
+    const std::string sqliteText = db.handle != nullptr ? sqlite3_errmsg(db.handle) : "out of memory";
+    result.status = MapCreateStatus::CannotOpen;
+    result.detail = CreateFailureReason(path, sqliteText, &folder);
+    db.close();
+    return result;
+  }
+  const bool busy = db.handle != nullptr && sqlite3_errcode(db.handle) == SQLITE_BUSY;
+  // As the window does after creating: close, reopen and recognise.
+  const bool isMap = RecogniseMapFileNative(db, path, boxes);
+  const bool busyNow = db.handle != nullptr && sqlite3_errcode(db.handle) == SQLITE_BUSY;
+  db.close();
+  if (busy || busyNow) {
+    result.status = MapCreateStatus::Busy;
+    result.detail = sqlite3_errstr(SQLITE_BUSY);
+  } else if (!isMap) {
+    result.status = MapCreateStatus::NotAMap;
+  } else if (!created) {
+    result.status = MapCreateStatus::StatementFailed;
+  }
+  return result;
 }
 
 }  // namespace store

@@ -31,6 +31,7 @@
 
 #include <string>
 
+#include "platform/message_box.h"
 #include "store/sqlite_database.h"
 
 namespace store {
@@ -62,6 +63,29 @@ MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& pat
 
 // Opens `path` on `db` read-only and recognises it. Never creates the file.
 MapOpenResult OpenMapFileForReading(SQLite::Database& db, const std::string& path);
+
+// What the create command found: its status and, for a refusal, why.
+enum class MapCreateStatus {
+  Ready,            // every statement ran and the file is recognised as a map file
+  IsFolder,         // the path names a folder: nothing was opened
+  CannotOpen,       // SQLite could not open or create the file (detail says why)
+  Busy,             // another program held a lock for longer than the busy timeout
+  NotAMap,          // the file is no map file and was left as it was
+  StatementFailed,  // a creation statement failed, though the file is a map file now
+};
+
+struct MapCreateResult {
+  MapCreateStatus status = MapCreateStatus::Ready;
+  std::string detail;  // CannotOpen, Busy: why, as text for a message (UTF-8)
+};
+
+// The create command on `path`, as the window runs it: opens (or creates)
+// the file, runs the three creation statements whatever their results (each
+// failure shows "SQLite error: %s" through the database's message boxes),
+// then closes, reopens and recognises it (SQLite's message shown when it is
+// no map file). The connection is closed at the end.
+MapCreateResult CreateMapFileCommand(SQLite::Database& db, const std::string& path,
+                                     platform::MessageBoxService& boxes);
 
 // Why a new map file at `path` cannot be created, after SQLite failed to open
 // or create it with the text `sqliteText`: when the file's folder is missing

@@ -148,28 +148,28 @@ bool WriteOsm(TileWriter& writer, const std::string& root, int tiles, std::strin
 }  // namespace
 
 bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error) {
-  BenchTreeSpec spec;
-  spec.tilesPerLayout = tilesPerLayout;
-  return PrepareBenchTree(root, spec, tree, error);
+  BenchTreeShape shape;
+  shape.tilesPerLayout = tilesPerLayout;
+  return PrepareBenchTree(root, shape, tree, error);
 }
 
-bool PrepareBenchTree(const std::string& root, const BenchTreeSpec& spec, BenchTree* tree, std::string* error) {
-  assert(spec.tilesPerLayout > 0 && spec.minBytes > 0 && spec.minBytes <= spec.maxBytes);
+bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, BenchTree* tree, std::string* error) {
+  assert(shape.tilesPerLayout > 0 && shape.minBytes > 0 && shape.minBytes <= shape.maxBytes);
   assert(tree != nullptr && error != nullptr);
-  const BenchTreeSpec defaults;
-  std::string base = root + "/tiles-" + std::to_string(spec.tilesPerLayout);
-  if (spec.minBytes != defaults.minBytes || spec.maxBytes != defaults.maxBytes || !spec.geoKuk || !spec.osm) {
+  const BenchTreeShape defaults;
+  std::string base = root + "/tiles-" + std::to_string(shape.tilesPerLayout);
+  if (shape.minBytes != defaults.minBytes || shape.maxBytes != defaults.maxBytes || !shape.geoKuk || !shape.osm) {
     // Appended piece by piece: g++ 12 warns falsely on a literal + std::string here.
     base += '-';
-    base += std::to_string(spec.minBytes);
+    base += std::to_string(shape.minBytes);
     base += '-';
-    base += std::to_string(spec.maxBytes);
-    if (!spec.geoKuk) base += "-osm";
-    if (!spec.osm) base += "-geokuk";
+    base += std::to_string(shape.maxBytes);
+    if (!shape.geoKuk) base += "-osm";
+    if (!shape.osm) base += "-geokuk";
   }
-  tree->geoKuk = spec.geoKuk ? base + "/geokuk" : "";
-  tree->osm = spec.osm ? base + "/osm" : "";
-  tree->tilesPerLayout = spec.tilesPerLayout;
+  tree->geoKuk = shape.geoKuk ? base + "/geokuk" : "";
+  tree->osm = shape.osm ? base + "/osm" : "";
+  tree->tilesPerLayout = shape.tilesPerLayout;
 
   const std::string marker = base + "/" + kMarkerName;
   if (std::ifstream in(marker); in && in >> tree->tilesPerLayout >> tree->bytes >> tree->folders) {
@@ -178,15 +178,15 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeSpec& spec, BenchT
   }
   std::error_code ignored;
   std::filesystem::remove_all(base, ignored);
-  TileWriter writer(20240607, spec.minBytes, spec.maxBytes);
-  if (!writer.MakeFolders(base) || (spec.geoKuk && !writer.MakeFolders(tree->geoKuk)) ||
-      (spec.osm && !writer.MakeFolders(tree->osm))) {
+  TileWriter writer(20240607, shape.minBytes, shape.maxBytes);
+  if (!writer.MakeFolders(base) || (shape.geoKuk && !writer.MakeFolders(tree->geoKuk)) ||
+      (shape.osm && !writer.MakeFolders(tree->osm))) {
     *error = "cannot create " + base + ": " + std::strerror(errno);
     return false;
   }
   const long long rootFolders = writer.Folders();
-  if ((spec.geoKuk && !WriteGeoKuk(writer, tree->geoKuk, spec.tilesPerLayout, error)) ||
-      (spec.osm && !WriteOsm(writer, tree->osm, spec.tilesPerLayout, error))) {
+  if ((shape.geoKuk && !WriteGeoKuk(writer, tree->geoKuk, shape.tilesPerLayout, error)) ||
+      (shape.osm && !WriteOsm(writer, tree->osm, shape.tilesPerLayout, error))) {
     return false;
   }
   tree->bytes = writer.Bytes();

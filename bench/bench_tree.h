@@ -33,7 +33,7 @@ struct BenchTree {
 };
 
 // What to generate.
-struct BenchTreeSpec {
+struct BenchTreeShape {
   int tilesPerLayout = 100000;    // tiles in each tree
   std::size_t minBytes = 2048;    // smallest tile body
   std::size_t maxBytes = 30720;   // largest tile body
@@ -47,10 +47,10 @@ struct BenchTreeSpec {
 // REQUIRES: tilesPerLayout > 0; tree != nullptr; error != nullptr.
 bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error);
 
-// The same for any spec. Trees of other tile sizes or of one layout only go
+// The same for any shape. Trees of other tile sizes or of one layout only go
 // to root/tiles-<N>-<min>-<max>[-geokuk|-osm]; a tree not written has an
-// empty path in *tree. REQUIRES: spec.tilesPerLayout > 0, 0 < minBytes <=
+// empty path in *tree. REQUIRES: shape.tilesPerLayout > 0, 0 < minBytes <=
 // maxBytes.
-bool PrepareBenchTree(const std::string& root, const BenchTreeSpec& spec, BenchTree* tree, std::string* error);
+bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, BenchTree* tree, std::string* error);
 
 }  // namespace bench

@@ -392,12 +392,12 @@ void CountingBreakdown(const std::string& source, int layout, int rounds) {
 }
 
 bool ScaleRun(const Bench& bench, int tiles, int rounds) {
-  bench::BenchTreeSpec big;
+  bench::BenchTreeShape big;
   big.tilesPerLayout = tiles;
   big.minBytes = 1024;
   big.maxBytes = 2048;
   big.geoKuk = false;
-  bench::BenchTreeSpec small = big;
+  bench::BenchTreeShape small = big;
   small.tilesPerLayout = tiles / 10;
   bench::BenchTree bigTree, smallTree;
   std::string error;

@@ -117,23 +117,16 @@ bool BatchDue(const ConversionJob& job, const WalkState& state) {
 // no "ROLLBACK;" runs, since it would only fail with a second message.
 void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& message) {
   // A wait for another program's lock that a stop request cut short is the
-  // stop itself, not an error to show: the batch is rolled back and the job
-  // ends as a stopped one.
-  if (job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY) {
-    job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
-    if (SqliteTransactionOpen(*job.database)) job.database->rollback();
-    job.database->inTransaction = 0;
-    ForgetPendingTiles(job);
-    return;
-  }
-  NoteStopReason(job, code, message);
+  // stop itself, not an error: the batch is rolled back all the same, but
+  // nothing is shown and the job ends as a stopped one.
+  const bool stopWhileWaiting = job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY;
   job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
   SQLite::Database& database = *job.database;
-  if (SqliteTransactionOpen(database)) {
-    database.rollback();
-  }
+  if (SqliteTransactionOpen(database)) database.rollback();
   database.inTransaction = 0;
   ForgetPendingTiles(job);
+  if (stopWhileWaiting) return;
+  NoteStopReason(job, code, message);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
@@ -174,9 +167,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
                const platform::FolderSearch& search, const platform::FolderEntry& entry) {
   ConversionStats& stats = job.stats;
   std::string& fullPath = state.filePath;
-  fullPath.assign(folderPath);
-  if (fullPath.empty() || fullPath.back() != '/') fullPath.push_back('/');
-  fullPath += entry.name;  // JoinPath(folderPath, entry.name), without a new string per file
+  JoinPathInto(folderPath, entry.name, &fullPath);
   std::optional<TileKey> key;
   if (state.recognizer) key = state.recognizer->Recognize(RelativePath(fullPath, job.sourceFolder), entry.name);
   if (!key) {
@@ -294,19 +285,10 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   }
   WalkState& state = *walkState;
 
-  // A subfolder is opened relative to its parent's open folder. Its path
-  // must still fit the system's limit, as when it is opened by the path, so
-  // that a tree too deep for paths is treated the same either way.
   platform::FolderSearch search;
-  bool searching;
-  if (state.parentSearch != nullptr) {
-    searching = folderPath.size() < PATH_MAX &&
-                search.OpenEntry(*state.parentSearch, *state.subfolderName, platform::EntryDetail::KindOnly);
-    state.parentSearch = nullptr;
-    state.subfolderName = nullptr;
-  } else {
-    searching = search.Open(folderPath, platform::EntryDetail::KindOnly);
-  }
+  bool searching = OpenWalkedFolder(search, folderPath, state.parentSearch, state.subfolderName);
+  state.parentSearch = nullptr;
+  state.subfolderName = nullptr;
   // A folder whose listing broke off is walked with the names it gave, but
   // counted and told as unreadable: some of its files may be missing.
   if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {

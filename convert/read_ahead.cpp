@@ -61,10 +61,7 @@ void ReadAhead::Run() {
 void ReadAhead::WalkFolder(Walk& w, const std::string& path, const platform::FolderSearch* parent,
                            const std::string* name, int depth) {
   platform::FolderSearch search;
-  const bool open = parent != nullptr
-                        ? path.size() < PATH_MAX && search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly)
-                        : search.Open(path, platform::EntryDetail::KindOnly);
-  if (!open) return;
+  if (!OpenWalkedFolder(search, path, parent, name)) return;
   platform::WalkGuard::Scope scope(w.guard, search.FolderDevice(), search.FolderInode());
   if (!scope.Entered()) return;
   platform::FolderEntry entry;
@@ -82,7 +79,7 @@ void ReadAhead::WalkFolder(Walk& w, const std::string& path, const platform::Fol
       }
       continue;
     }
-    filePath = JoinPath(path, entry.name);
+    JoinPathInto(path, entry.name, &filePath);
     if (w.recognizer.Recognize(RelativePath(filePath, sourceFolder_), entry.name)) Prefetch(w, search, entry, filePath);
   }
 }

@@ -1,5 +1,10 @@
 #include "convert/source_paths.h"
 
+#include <limits.h>
+
+#include <cassert>
+
+#include "platform/folder_search.h"
 #include "platform/utf.h"
 
 namespace convert {
@@ -7,10 +12,26 @@ namespace convert {
 std::string JoinPath(const std::string& folder, const std::string& name) {
   std::string path;
   path.reserve(folder.size() + 1 + name.size());
-  path = folder;
-  if (path.empty() || path.back() != '/') path.push_back('/');
-  path += name;
+  JoinPathInto(folder, name, &path);
   return path;
+}
+
+void JoinPathInto(const std::string& folder, const std::string& name, std::string* path) {
+  assert(path != nullptr);
+  path->assign(folder);
+  if (path->empty() || path->back() != '/') path->push_back('/');
+  *path += name;
+}
+
+bool OpenWalkedFolder(platform::FolderSearch& search, const std::string& path, const platform::FolderSearch* parent,
+                      const std::string* name) {
+  if (path.size() >= PATH_MAX) {
+    search.Close();
+    return false;
+  }
+  if (parent == nullptr) return search.Open(path, platform::EntryDetail::KindOnly);
+  assert(name != nullptr);
+  return search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly);
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// Paths of a source tree: joining a folder and an entry name, and the
-// relative path that the layout patterns are matched against.
+// Paths of a source tree: joining a folder and an entry name, opening the
+// folders of a walk, and the relative path that the layout patterns are
+// matched against.
 //
 // Native paths are bytes and stay bytes for every file system call. The
 // relative path is the only path turned into UTF-16: it is the text the
@@ -18,10 +19,26 @@
 #include <string>
 #include <string_view>
 
+namespace platform {
+class FolderSearch;
+}
+
 namespace convert {
 
 // folder + "/" + name, without doubling a '/' that folder already ends with.
 std::string JoinPath(const std::string& folder, const std::string& name);
+// The same into *path, whose capacity is reused: the walks join a path for
+// every file. REQUIRES: path != nullptr.
+void JoinPathInto(const std::string& folder, const std::string& name, std::string* path);
+
+// Opens the folder `path` that a walk enters, on `search`: relative to the
+// parent's open search when `parent` is given (`name` is the folder's entry
+// in it), which spares the kernel resolving every folder of the path again,
+// else by the path. The path must fit the system's limit either way, so that
+// a tree too deep for paths is treated alike. Returns false when the folder
+// cannot be opened. REQUIRES: name != nullptr when parent != nullptr.
+bool OpenWalkedFolder(platform::FolderSearch& search, const std::string& path, const platform::FolderSearch* parent,
+                      const std::string* name);
 
 // The full native path with the source folder removed once at its start,
 // converted to UTF-16 (invalid UTF-8 bytes become U+FFFD), every '/' written

@@ -55,9 +55,7 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
                const platform::FolderEntry& entry) {
   VerifyStats& stats = walk.job.stats;
   std::string& fullPath = walk.filePath;
-  fullPath.assign(folderPath);
-  if (fullPath.empty() || fullPath.back() != '/') fullPath.push_back('/');
-  fullPath += entry.name;
+  JoinPathInto(folderPath, entry.name, &fullPath);
   std::optional<TileKey> key;
   if (walk.recognizer) key = walk.recognizer->Recognize(RelativePath(fullPath, walk.job.sourceFolder), entry.name);
   if (!key) {
@@ -106,9 +104,7 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
 bool WalkFolder(Walk& walk, const std::string& folderPath, const platform::FolderSearch* parent,
                 const std::string* name) {
   platform::FolderSearch search;
-  bool searching = parent != nullptr ? folderPath.size() < PATH_MAX &&
-                                           search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly)
-                                     : search.Open(folderPath, platform::EntryDetail::KindOnly);
+  bool searching = OpenWalkedFolder(search, folderPath, parent, name);
   // A folder whose listing broke off is checked with the names it gave, but
   // counted as unreadable: the check must not pass on a part of it.
   if ((!searching || search.ListingFailed()) && walk.checking) {

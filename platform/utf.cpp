@@ -2,6 +2,8 @@
 
 #include <utf8.h>
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -9,6 +11,11 @@ constexpr char32_t kReplacement = 0xFFFD;
 }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
+  // Paths of tile trees are nearly always ASCII: those are widened byte by
+  // byte, without the copy that the general case makes.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return std::u16string(utf8.begin(), utf8.end());
+  }
   // Replace ill-formed sequences first, then convert the now valid text.
   std::string valid;
   valid.reserve(utf8.size());

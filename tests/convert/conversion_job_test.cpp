@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -608,6 +609,37 @@ TEST(ConversionJobTest, ReadsAheadWithoutChangingWhatIsStored) {
   }
   EXPECT_EQ(started[0], 0);  // no read-ahead asked for
   EXPECT_EQ(started[2], 0);  // warm: every tile found in memory
+}
+
+// JOB-15b: the read-ahead keeps out of very deep folders, so that with the
+// descriptors a process may hold just enough for the worker's own path and
+// a few dozen more, the walk still opens every folder of a tree 60 levels
+// deep and stores its tiles.
+TEST(ConversionJobTest, ReadAheadLeavesTheWorkerDescriptorsOnDeepTrees) {
+  TempTree source;
+  std::string deep = "00/01/02/03";
+  for (int level = 4; level < 60; ++level) {
+    deep += '/';
+    deep += std::to_string(10 + level);
+  }
+  for (int i = 0; i < 5; ++i) source.File(deep + "/t_13_" + std::to_string(i) + "_1.kachle");
+  JobRig rig(source.Root(), LayoutGeoKuk);
+  rig.job.readAheadMinFiles = 0;
+  int open = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) open += fd.is_symlink() ? 1 : 0;
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  // The worker's 60 folders, the read-ahead's bounded share, and a margin:
+  // less than the two walks would need if the read-ahead went as deep.
+  struct rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(open + 60 + kReadAheadMaxDepth + 10);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  for (int run = 0; run < 3; ++run) {
+    rig.Run();
+    EXPECT_EQ(rig.job.stats.unreadableFolders.load(), 0) << "run " << run;
+  }
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), 5u);
 }
 
 // JOB-13: the job on its worker thread, as the window and cvmap start it.

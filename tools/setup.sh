@@ -10,7 +10,7 @@
 #   corvane_packages_tests    the tests and benchmarks (GoogleTest, Google
 #                             Benchmark, PCRE2 as a reference, sqlite3)
 #   corvane_packages_package  building and checking the Debian package
-corvane_packages_cvmap=(cmake g++ make libsqlite3-dev libutfcpp-dev)
+corvane_packages_cvmap=(cmake g++ make libsqlite3-dev libutfcpp-dev libgeographiclib-dev nlohmann-json3-dev)
 corvane_packages_window=(qt6-base-dev qt6-qpa-plugins qt6-translations-l10n)
 corvane_packages_tests=(pkg-config sqlite3 libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev)
 corvane_packages_package=(dpkg-dev desktop-file-utils appstream)

@@ -29,6 +29,17 @@
 // Every file the converting pass does not store, and every folder it cannot
 // list, is also told to skipListener (when set), in walk order.
 //
+// The two passes overlap on a large tree. The counting pass runs on a thread
+// of its own (CountingThread, counting_thread.h); once it has counted
+// overlapFromFiles files without having ended, the converting pass begins on
+// the worker beside it. Until the count has ended, the converting pass holds
+// its notices, skip reports, counts, commits and any database error, and
+// then tells them in their order, after the counting pass's last notice; a
+// stop during the count rolls back what it inserted, as if it had never
+// begun. So the notices, the stored rows and every count are those of the
+// two passes one after the other: all NotifyCounted, then the
+// NotifyConverted of the folders in walk order, then NotifyFinished.
+//
 // Thread-safety: the caller fills layout, sourceFolder, database,
 // notifications, messageBoxes and skipListener, sets running = 1 and stopRequested = 0, and
 // then starts the worker with [&job]{ convert::ConversionThreadProc(&job); }.
@@ -36,6 +47,8 @@
 // signal handler) and reads `stats`; the worker alone uses the database.
 //
 // Invariants:
+//  0. No NotifyConverted is posted before the counting pass's last
+//     NotifyCounted, and no transaction is committed before it.
 //  1. No tile is inserted outside a transaction.
 //  2. When the job has ended, inTransaction of the database is 0 and no
 //     transaction that the job began is left open.
@@ -91,6 +104,11 @@ inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 // to the work of storing it.
 inline constexpr std::uint64_t kWritebackStep = 32u << 20;
 
+// The default of ConversionJob::overlapFromFiles. A tree counted whole
+// before this many files needs no overlap: its counting pass is over in a
+// few milliseconds.
+inline constexpr long long kOverlapFromFiles = 2000;
+
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
 // starts.
@@ -119,7 +137,7 @@ struct ConversionJob {
   SQLite::Database* database = nullptr;                    // not owned; the open map file
   std::atomic<int> running{0};                             // 1 while a job runs; cleared by the worker at the end
   std::atomic<int> stopRequested{0};                       // set by stop/close or a database error; read after every entry
-  int fileCount = 0;                                       // files met so far in the current pass (worker only)
+  int fileCount = 0;                                       // files met by the last pass when it ended (worker only)
   platform::NotificationChannel* notifications = nullptr;  // not owned; receives (code, fileCount)
   platform::MessageBoxService* messageBoxes = nullptr;     // not owned; database errors met by the worker
   SkipListener* skipListener = nullptr;                    // not owned, may be null; hears of each file not stored (converting pass)
@@ -129,6 +147,7 @@ struct ConversionJob {
   std::uint64_t writebackStep = kWritebackStep;            // tile bytes stored between two starts of the map file's writeback
   long long readAheadMinFiles = kReadAheadMinFiles;        // a converting pass of at least this many files reads ahead; < 0: never
   std::uint64_t readAheadWindow = kReadAheadWindow;        // tile bytes the read-ahead may be ahead of the walk
+  long long overlapFromFiles = kOverlapFromFiles;          // the converting pass begins beside a count that has met this many files; 0: at once; < 0: after the count
   std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
 
   // Walks one folder and, recursively, all folders below it with the given
@@ -139,7 +158,7 @@ struct ConversionJob {
   // the converting pass.
   void WalkFolder(std::string folderPath, int pass);
 
-  WalkState* walkState = nullptr;  // worker only: set while a walk runs, not owned
+  WalkState* walkState = nullptr;  // worker only: set while the worker's own walk runs, not owned
 };
 
 // The job body: counting pass, then (unless stopped) converting pass; clears

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,22 @@ namespace convert_test {
 // "SQL:<text>" for a statement the connection ran.
 using EventLog = std::vector<std::string>;
 
+// Guards the event log and the recorded notices: the counting pass posts
+// from a thread of its own while the worker runs SQL.
+inline std::mutex& EventLogMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 class RecordingChannel : public platform::NotificationChannel {
  public:
   explicit RecordingChannel(EventLog* log) : log_(log) {}
   void Post(int code, int count) override {
-    notices.push_back({code, count});
-    log_->push_back("N" + std::to_string(code) + ":" + std::to_string(count));
+    {
+      std::lock_guard<std::mutex> lock(EventLogMutex());
+      notices.push_back({code, count});
+      log_->push_back("N" + std::to_string(code) + ":" + std::to_string(count));
+    }
     if (onPost) onPost(code, count);
   }
   std::vector<platform::Notification> notices;  // everything posted, in order
@@ -107,6 +118,7 @@ struct JobRig {
   }
 
   static int Trace(unsigned, void* context, void*, void* text) {
+    std::lock_guard<std::mutex> lock(EventLogMutex());
     static_cast<EventLog*>(context)->push_back("SQL:" + std::string(static_cast<const char*>(text)));
     return 0;
   }

@@ -1,34 +1,47 @@
 // What users run, measured against what the machine can do, in one run.
 //
-// For each layout (GeoKuk, OSM Tracker Storage) and cache state (warm, and
-// cold: every source file's pages dropped with posix_fadvise DONTNEED just
-// before the run), in rounds that alternate the four runs (each round starts
-// with a different one):
+// Three trees of the same number of tiles of 2-30 KB:
+//   leaf    a GeoKuk cache of the shape a real one has: one map source, zooms
+//           8-16 over one square, about one tile per leaf folder (as many
+//           folders as tiles, near enough);
+//   blocks  a GeoKuk cache whose zoom levels lie in blocks of their own;
+//   osm     an OSM Tracker Storage tree, 20-60 tiles a folder.
+// For each tree and cache state (warm: every folder listed and every file
+// read just before the run; cold: every folder listed, then every source
+// file's pages dropped with posix_fadvise DONTNEED), in rounds that alternate
+// the runs (each round starts with a different one):
 //   (a) cvmap     `cvmap convert SOURCE MAP --quiet` as a process;
 //   (b) window    the window's job path as a process: the real dialog on the
 //                 offscreen platform with its queued channel and event loop,
 //                 from the click on "Převést" until the window is idle again
 //                 (window_job_run; its own start-up is not counted);
-//   (c) limit     the one-transaction limit loop of reference_loops.h, in
-//                 this process: walk, read, one reused insert;
+//   (c) plain     the plain loop of reference_loops.h, in this process: one
+//                 walk with readdir in the order the file system gives, no
+//                 sorting, every file read and inserted with one reused
+//                 statement inside one transaction, through SQLite's own
+//                 file layer;
 //   (d) readers   a read-only pass with 4 reader threads: the name-ordered
 //                 walk, then every tile read by one of four threads (what
-//                 the disk gives a cold tree at best).
+//                 the disk gives a cold tree at best);
+//   (e) other     with --other CVMAP, another build's cvmap as (a) is run,
+//                 to tell what a change does.
 // It prints tiles per second with medians and spread, and the medians of the
-// per-round ratios (a)/(c) and (b)/(c). Every run stores into a fresh map
-// file after a sync. The first warm round checks that (a), (b) and (c) stored
-// the same rows (same keys and bytes).
+// per-round ratios to (c). Every run stores into a fresh map file after a
+// sync. The first warm round checks that (a), (b), (c) and (e) stored the
+// same rows (same keys and bytes).
 //
 // Breakdown, in this process: the job's counting pass alone against a bare
-// name-ordered walk (FolderSearch only), warm.
+// name-ordered walk (FolderSearch only) and a bare readdir walk, warm.
 //
 // Scale: a tree of 1,000,000 small tiles (1-2 KB, OSM layout) against one of
 // 100,000 such tiles, converted by `cvmap convert` (warm): time per tile and
 // peak resident memory of the process.
 //
-//   user_bench [--tiles N] [--rounds R] [--dir FOLDER] [--scale M] [--no-cold] [--no-window]
+//   user_bench [--tiles N] [--rounds R] [--dir FOLDER] [--scale M] [--shapes LIST] [--no-cold] [--no-window]
+//              [--other CVMAP]
 //     N  tiles in each tree (default 100000)      R  rounds (default 3)
 //     M  tiles of the scale run (default 1000000; 0 skips it)
+//     LIST  the trees, of leaf, blocks, osm (default all three)
 // Exits 0 when every run stored (or read) every tile and the rows matched;
 // the targets are reported, not enforced.
 #include <fcntl.h>

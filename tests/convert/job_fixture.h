@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/conversion_job.h"
@@ -37,7 +38,12 @@ class RecordingChannel : public platform::NotificationChannel {
     {
       std::lock_guard<std::mutex> lock(EventLogMutex());
       notices.push_back({code, count});
-      log_->push_back("N" + std::to_string(code) + ":" + std::to_string(count));
+      // Appended piece by piece: g++ 12 warns falsely on a literal + std::string here.
+      std::string line = "N";
+      line += std::to_string(code);
+      line += ':';
+      line += std::to_string(count);
+      log_->push_back(std::move(line));
     }
     if (onPost) onPost(code, count);
   }

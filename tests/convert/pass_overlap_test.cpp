@@ -93,7 +93,10 @@ void MakeTree(TempTree& source) {
   source.Folder("0a/0b/empty");
   source.File("0a/readme.txt", "no tile");
   for (int i = 0; i < 12; ++i) {
-    const std::string leaf = "1" + std::to_string(i % 10) + "/22/33/4" + "0123456789ab"[i];
+    std::string leaf = "1";  // appended piece by piece: g++ 12 warns falsely on a literal + std::string
+    leaf += std::to_string(i % 10);
+    leaf += "/22/33/4";
+    leaf += "0123456789ab"[i];
     source.File(leaf + "/relief_15_" + std::to_string(i) + "_9.kachle", std::to_string(i));
   }
   source.File("ff/00/00/00/t_13_1_2.kachle", "second of 1,2");

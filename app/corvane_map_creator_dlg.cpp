@@ -47,7 +47,8 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
       services_(services),
       shownMessages_(services.presenter),
       messageBoxes_(&shownMessages_),
-      notifications_(this, [this](int code, int count) { OnWorkerNotify(code, count); }) {
+      notifications_(this, [this](int code, int count) { TakeWorkerNotice(code, count); }) {
+  notifications_.SetDeliveryEnd([this] { ShowProgress(); });
   assert(services_.settings != nullptr && services_.presenter != nullptr &&
          services_.choosers != nullptr);
   sourcePath_ = QString::fromStdU16String(
@@ -279,6 +280,8 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   EnableInputs(false);
   doneCount_ = 0;
   totalCount_ = 0;
+  progressDue_ = 0;
+  rangeDue_ = false;
   progressBar_->setValue(progressBar_->minimum());
   ExplainJobStart();
   jobShown_ = true;

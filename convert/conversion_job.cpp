@@ -275,7 +275,6 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   }
 }
 
-
 // Copies the counts a converting pass made while beside the count into the
 // job's, where the progress and the summary read them.
 void PublishCounts(const ConversionStats& from, ConversionStats& to) {
@@ -490,7 +489,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, Count
   if (state.beside) CatchUp(job, state);
   if (state.readAhead) {
     state.readAhead->Stop();
-    job.stats.readAheadStarted = state.readAhead->Started();
+    if (!state.discarded) job.stats.readAheadStarted = state.readAhead->Started();
   }
   if (pass == ConvertingPass) {
     // The last commit keeps what a stopped job stored, so it waits for a

@@ -12,6 +12,7 @@ database of tiles) for the Corvane map application, and checks the result.
 commands:
   convert SOURCE MAP   store every tile of the folder SOURCE in the map MAP
   verify SOURCE MAP    check that MAP holds every tile of SOURCE, byte for byte
+  export MAP TARGET    write the tiles of MAP to a tile tree or an MBTiles file
   probe SOURCE         tell the layout of the tiles in SOURCE
   create MAP           create an empty map file, or complete an existing one
   info MAP             show the tiles of a map file per zoom level and source
@@ -98,6 +99,55 @@ exit codes: 0 every tile of SOURCE is in MAP with the same bytes; 1 a tile is
   missing, different or unreadable, no file is a tile of the layout, or MAP
   could not be read (another program is using it); 2 bad usage, or a SOURCE
   or MAP that cannot be used; 130 stopped by Ctrl-C
+)";
+
+const char kExportHelp[] = R"(usage: cvmap export MAP TARGET [--layout osm|geokuk|mbtiles] [-q] [-v]
+
+Writes the tiles of the map file MAP back out, to a tile tree or to an MBTiles
+file, for a program that reads those or to get a deleted cache back. MAP is
+opened read-only and never changed; the image bytes are written unchanged.
+
+A folder TARGET (created when missing) gets one file a tile, in the layout of
+the tile's grid, so that cvmap convert and verify read it back to its key:
+  Web Mercator tiles   ZOOM/X/Y.png or .jpg by the image's first bytes; GIF
+                       and WebP images keep .gif and .webp (which the osm
+                       layout does not read), any other bytes .png
+  GeoKuk tiles         XX/YY/xx/yy/SOURCE_ZOOM_X_Y.kachle, X and Y in hex
+A file that exists is never replaced (counted "already present"), and no
+file ever holds part of a tile under a tile's name, even after Ctrl-C or a
+crash. An MBTiles TARGET (--layout mbtiles, a name ending in .mbtiles, or a
+file that exists) gets the Web Mercator tiles, rows numbered from the south,
+and its metadata (name, format, bounds, minzoom, maxzoom); it is created when
+missing or empty, added to when it is an MBTiles file, refused otherwise.
+
+options:
+  --layout LAYOUT  what TARGET is (default: by its name, as above)
+                     osm      a folder of the Web Mercator tiles only
+                     geokuk   a folder of the GeoKuk tiles only
+                     mbtiles  an MBTiles file
+  -q, --quiet      print nothing but errors: no progress, no summary
+  -v, --verbose    list on stderr every row that is not exported, and why
+  -h, --help       show this help
+
+summary, one line on stdout:
+  N rows read         rows of MAP
+  N tiles written     tiles this run wrote to TARGET
+  N already present   tiles TARGET held already (they stay as they are)
+  N skipped           rows with no place in TARGET: GeoKuk tiles in an MBTiles
+                      file or outside --layout, keys that no file name of
+                      their layout reads back (a '_' in a source name, a zoom
+                      above 99), rows without an image, files that could not
+                      be written; a warning line names them
+  in S s (R tiles/s)  the time of the whole run
+After a stop the line begins with "stopped: REASON:" and adds
+  N rolled back with the last batch  tiles the failure took back
+  N not reached       rows the run did not get to
+so that the counts add up to the rows read.
+
+exit codes: 0 done; 1 TARGET cannot be written (read-only, another program is
+  using it, full disk), a failure stopped the run, a file could not be
+  written, or no row of MAP could be exported; 2 bad usage, or a MAP or
+  TARGET that cannot be used; 130 stopped by Ctrl-C
 )";
 
 const char kProbeHelp[] = R"(usage: cvmap probe SOURCE

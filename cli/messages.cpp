@@ -10,10 +10,18 @@ namespace cli {
 
 namespace {
 
-std::string BusyText(const std::string& map, const std::string& detail) {
+std::string BusyText(const std::string& map, const std::string& detail, const std::string& what) {
   const long long seconds = SQLite::kBusyTimeout.count() / 1000;
-  return "cannot use the map file " + map + ": another program is using it (" + detail + " after waiting " +
+  return "cannot use the " + what + " " + map + ": another program is using it (" + detail + " after waiting " +
          std::to_string(seconds) + " s); run the command again once that program is done with it";
+}
+
+// "a map file", "an MBTiles file": the kind of file with its article (a
+// word spoken from a vowel, as "MBTiles" is, takes "an").
+std::string WithArticle(const std::string& what) {
+  const bool vowel = !what.empty() && (std::string("aeiouAEIOU").find(what[0]) != std::string::npos ||
+                                       what.rfind("MB", 0) == 0);
+  return (vowel ? "an " : "a ") + what;
 }
 
 // "5 missing" for a count that is not 0, "" otherwise.
@@ -97,7 +105,7 @@ Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& sour
   return refusal;
 }
 
-Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map) {
+Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map, const std::string& what) {
   using store::MapOpenStatus;
   Refusal refusal;
   refusal.exitCode = kExitBadInput;
@@ -110,13 +118,13 @@ Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map) {
       line = map + ": no such file";
       break;
     case MapOpenStatus::IsFolder:
-      line = map + " is a folder, not a map file";
+      line = map + " is a folder, not " + WithArticle(what);
       break;
     case MapOpenStatus::NotRegularFile:
-      line = map + " is not a regular file, not a map file";
+      line = map + " is not a regular file, not " + WithArticle(what);
       break;
     case MapOpenStatus::NotAMap:
-      line = map + " is not a map file" + (result.detail.empty() ? "" : ": " + result.detail);
+      line = map + " is not " + WithArticle(what) + (result.detail.empty() ? "" : ": " + result.detail);
       break;
     case MapOpenStatus::Unfinished:
       line = map + " holds an unfinished write of an interrupted run; cvmap create " + map +
@@ -124,24 +132,24 @@ Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map) {
       break;
     case MapOpenStatus::Busy:
       refusal.exitCode = kExitFailure;
-      line = BusyText(map, result.detail);
+      line = BusyText(map, result.detail, what);
       break;
     case MapOpenStatus::ReadOnly:
       refusal.exitCode = kExitFailure;
-      line = "cannot write to the map file " + map + ": it is read-only (" + result.detail + ")";
+      line = "cannot write to the " + what + " " + map + ": it is read-only (" + result.detail + ")";
       break;
     case MapOpenStatus::FolderReadOnly:
       refusal.exitCode = kExitFailure;
-      line = "cannot write to the map file " + map + ": its folder " + result.folder +
-             " cannot be written (" + result.detail + "), and SQLite keeps the map's journal there";
+      line = "cannot write to the " + what + " " + map + ": its folder " + result.folder +
+             " cannot be written (" + result.detail + "), and SQLite keeps the " + what + "'s journal there";
       break;
     case MapOpenStatus::CannotCreate:
       refusal.exitCode = kExitFailure;
-      line = "cannot create the map file " + map + ": " + result.detail;
+      line = "cannot create the " + what + " " + map + ": " + result.detail;
       break;
     case MapOpenStatus::CannotWrite:
       refusal.exitCode = kExitFailure;
-      line = "cannot write to the map file " + map + ": " + result.detail;
+      line = "cannot write to the " + what + " " + map + ": " + result.detail;
       break;
   }
   refusal.lines.push_back(line);

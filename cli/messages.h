@@ -25,8 +25,9 @@ struct Refusal {
 // "convert" or "verify" (it shows in the advice given).
 Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& source, const std::string& verb);
 
-// What cvmap says about a map file it cannot open as `status` tells.
-Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map);
+// What cvmap says about a map file it cannot open as `status` tells;
+// `what` names the kind of file ("map file", "MBTiles file").
+Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map, const std::string& what = "map file");
 
 // The subfolders of a known layout found below a refused folder, one line
 // each: "<folder> holds GeoKuk tiles; give that folder instead".

@@ -228,7 +228,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
   state.layout = job.layout;
   if (pass == ConvertingPass) {
     assert(job.database != nullptr);
-    if (state.layout == LayoutGeoKuk || state.layout == LayoutOsmTrackerStorage) {
+    if (IsFolderLayout(state.layout)) {
       try {
         state.recognizer = std::make_unique<TileRecognizer>(state.layout);
       } catch (const std::exception& error) {

@@ -122,7 +122,7 @@ std::string FitProgressLine(long long done, long long total, double tilesPerSeco
 
 std::string SummaryLine(const SummaryNumbers& n) {
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
-  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
+  line += std::to_string(n.filesSeen) + " " + n.unit + " seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
           std::to_string(n.duplicates) + " already present, " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
@@ -136,12 +136,23 @@ std::string SummaryLine(const SummaryNumbers& n) {
 std::string VerifySummaryLine(const VerifyNumbers& n) {
   const long long checked = n.identical + n.missing + n.different;
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
-  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(checked) + " tiles checked: " +
+  line += std::to_string(n.filesSeen) + " " + n.unit + " seen, " + std::to_string(checked) + " tiles checked: " +
           std::to_string(n.identical) + " identical, " + std::to_string(n.missing) + " missing, " +
           std::to_string(n.different) + " different; " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
   return line + RateText(checked, n.seconds);
+}
+
+std::string ExportSummaryLine(const ExportNumbers& n) {
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.rowsSeen) + " rows read, " + std::to_string(n.written) + " tiles written, " +
+          std::to_string(n.alreadyPresent) + " already present, " + std::to_string(n.skipped) + " skipped";
+  if (n.stopped) {
+    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
+            std::to_string(n.notReached) + " not reached";
+  }
+  return line + RateText(n.written, n.seconds);
 }
 
 }  // namespace convert

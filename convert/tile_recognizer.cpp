@@ -13,8 +13,14 @@ TileRecognizer::~TileRecognizer() = default;
 
 std::optional<TileKey> TileRecognizer::Recognize(const std::u16string& relativePath, const std::string& fileName) {
   if (!matcher_ || !matcher_->Matches(relativePath)) return std::nullopt;
-  return layout_ == LayoutGeoKuk ? DecodeGeoKukKey(platform::Utf8ToUtf16(fileName))
-                                 : DecodeOsmTrackerStorageKey(relativePath);
+  switch (layout_) {
+    case LayoutGeoKuk:
+      return DecodeGeoKukKey(platform::Utf8ToUtf16(fileName));
+    case LayoutTms:
+      return DecodeTmsKey(relativePath);
+    default:
+      return DecodeOsmTrackerStorageKey(relativePath);
+  }
 }
 
 }  // namespace convert

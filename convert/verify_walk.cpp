@@ -145,7 +145,7 @@ void RunVerify(VerifyJob& job) {
   Walk walk(job);
   walk.checking = true;
   job.stats.checking = true;
-  if (job.layout == LayoutGeoKuk || job.layout == LayoutOsmTrackerStorage) {
+  if (IsFolderLayout(job.layout)) {
     try {
       walk.recognizer = std::make_unique<TileRecognizer>(job.layout);
     } catch (const std::exception& error) {

@@ -1,0 +1,69 @@
+// MbtilesTarget: exports the Web Mercator tiles of a map file into an
+// MBTiles file (store/mbtiles_writer.h); a tile of a named source (GeoKuk's
+// grid) has no place there and is skipped (NotOfTarget).
+//
+// Rows go in in batches, one transaction each, committed on the conversion
+// job's rule (kCommitBatch tiles, or kCommitInterval open): every commit
+// also brings the metadata up to date (name, format, bounds, minzoom,
+// maxzoom of the tiles written), so that the file is a whole MBTiles file
+// after any commit, also after a stop or a failure. A failure rolls the open
+// batch back and ends the export. The file's writeback is started every
+// kWritebackStep bytes, as the conversion does for its map file.
+//
+// Thread-safety: used by the thread that runs the export.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "convert/export_target.h"
+#include "convert/image_format.h"
+#include "platform/file_writeback.h"
+#include "store/mbtiles_writer.h"
+
+namespace SQLite {
+class Database;
+}
+
+namespace convert {
+
+class MbtilesTarget : public ExportTarget {
+ public:
+  // `db`: the MBTiles file, open as store::OpenMbtilesForWriting leaves it
+  // (not owned). `name` becomes its metadata "name"; `created` tells that
+  // the export made the file, whose metadata is then wholly its own.
+  MbtilesTarget(SQLite::Database& db, std::string name, bool created);
+  ~MbtilesTarget() override;
+
+  Put Write(const store::StoredTile& tile, ExportSkip* skip, std::string* failure, int* code) override;
+  bool BatchPoint(std::string* failure, int* code) override;
+  bool Finish(std::string* failure, int* code) override;
+  long long TakeRolledBack() override;
+
+  // The tiles written, by ImageFormat, for a word on a file of mixed
+  // formats (its metadata can name one).
+  const std::array<long long, kImageFormatCount>& FormatCounts() const { return formats_; }
+  // The format the metadata names.
+  ImageFormat MetadataFormat() const;
+
+ private:
+  bool Commit(std::string* failure, int* code);
+  // Rolls the open batch back after a failure with SQLite's code `rc`.
+  void RollBack(int rc, std::string* failure, int* code);
+
+  SQLite::Database& db_;                        // not owned
+  store::MbtilesWriter writer_;                 // the prepared insert
+  std::string name_;                            // the metadata "name"
+  bool created_;                                // the export made the file
+  long long pending_ = 0;                       // tiles written in the open transaction
+  long long rolledBack_ = 0;                    // tiles taken back, not yet taken by TakeRolledBack()
+  std::chrono::steady_clock::time_point batchBegun_;  // when the open transaction began
+  std::array<long long, kImageFormatCount> formats_{};  // tiles written by format
+  store::MbtilesExtent extent_;                 // what they cover
+  platform::FileWriteback writeback_;           // starts the file's writing to disk early
+  std::uint64_t bytesSinceWriteback_ = 0;       // tile bytes written since it was last started
+};
+
+}  // namespace convert

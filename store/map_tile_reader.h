@@ -1,0 +1,84 @@
+// MapTileReader: steps through every row of a map file's `tiles` table with
+// one statement, for an export: each row once, in the table's own order
+// (the order the rows were stored in, which keeps the tiles of one folder
+// of the tree they came from together), with its key read back into a
+// TileKey.
+//
+// The `s` column holds a source name as text, or a number: 0 for a tile of
+// the Web Mercator grid, any other number for a source name that read as a
+// number when it was stored (integer affinity turns "12" into 12). Such a
+// number is given as the name it was (its decimal text, or for a real the
+// shortest decimal that reads back to it), so that writing the tile under
+// that name and reading it back stores it under the same key.
+//
+// Thread-safety: used by the thread that uses the database.
+//
+// Invariants:
+//  1. Between Next() calls at most the one current row is held; the image
+//     pointer is valid until the next Next().
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "store/sqlite_database.h"
+#include "store/tile_key.h"
+
+namespace store {
+
+inline constexpr char16_t kCountTilesSql[] = u"SELECT count(*) FROM `tiles`";
+inline constexpr char16_t kSelectTilesSql[] = u"SELECT `x`, `y`, `z`, `s`, `image` FROM `tiles`";
+
+// One row of `tiles`.
+struct StoredTile {
+  enum class Source {
+    WebMercator,  // s is the integer 0: key.sourceIsText is false
+    Named,        // s is a text, or a number other than 0: key.source holds the name
+    Unnamed,      // s is NULL or a blob: no source a tile file could name
+  };
+  bool keyFits = true;                   // x, y and z are integers that fit an int
+  Source source = Source::WebMercator;   // what `s` holds
+  TileKey key;                           // x, y, z (when keyFits) and the source name (Named)
+  const unsigned char* image = nullptr;  // the image bytes; null when `image` is NULL
+  std::size_t size = 0;                  // their length
+};
+
+class MapTileReader {
+ public:
+  enum class Step {
+    Row,     // a row was read: see Tile()
+    End,     // no row is left
+    Failed,  // reading failed; see ErrorCode()/ErrorMessage()
+  };
+
+  explicit MapTileReader(SQLite::Database& database);  // not owned; an open map file
+
+  // The number of rows, or nullopt when counting failed. Throws
+  // SQLite::Error when the count cannot be prepared.
+  std::optional<long long> CountRows();
+
+  // Steps to the next row. The statement is prepared on the first call; a
+  // prepare failure throws SQLite::Error.
+  Step Next();
+
+  const StoredTile& Tile() const { return tile_; }
+
+  // The current row's key as SQLite holds it, for messages:
+  // x 434, y 163, z 4, s "turist".
+  std::string Describe() const;
+
+  int ErrorCode() const { return errorCode_; }
+  const std::u16string& ErrorMessage() const { return errorMessage_; }
+
+ private:
+  void NoteError(int code);
+
+  SQLite::Database& database_;             // not owned
+  std::optional<SQLite::Statement> rows_;  // the SELECT, once prepared
+  StoredTile tile_;                        // the current row
+  int errorCode_ = 0;                      // SQLite's code of the last failure
+  std::u16string errorMessage_;            // SQLite's text of the last failure
+};
+
+}  // namespace store

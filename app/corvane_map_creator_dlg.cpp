@@ -15,7 +15,9 @@
 #include "app/dialog_builder.h"
 #include "app/geokuk_preferences.h"
 #include "app/path_choosers.h"
+#include "convert/layouts.h"
 #include "convert/probe.h"
+#include "convert/source_check.h"
 #include "platform/file_io.h"
 #include "res/dialog_template.h"
 #include "res/icon_paths.h"
@@ -167,7 +169,8 @@ void CCorvaneMapCreatorDlg::RefreshPaths(unsigned flags) {
     int detected = -1;
     std::string decidingFile;
     sourceReady_ = exists && convert::ProbeSourceFolder(source, source, true, &detected, &decidingFile) ? 1 : 0;
-    if (autoDetect_ != 0 && detected >= 0) layoutChoice_ = detected;
+    // An MBTiles file has no radio button: the choice of a folder layout stays.
+    if (autoDetect_ != 0 && convert::IsFolderLayout(detected)) layoutChoice_ = detected;
     ShowStatus(sourceStatus_, sourceReady_ != 0);
     ExplainSourceStatus(exists, decidingFile, detected);
     // A detected layout goes onto the radio buttons at once: a later read of
@@ -283,7 +286,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   ExplainJobStart();
   jobShown_ = true;
 
-  job_.layout = layoutChoice_;
+  job_.layout = convert::SourceLayoutFor(Native(sourcePath_), layoutChoice_);
   job_.sourceFolder = Native(sourcePath_);
   job_.database = &database_;
   job_.notifications = &notifications_;

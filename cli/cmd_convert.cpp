@@ -1,4 +1,4 @@
-// cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet] [--verbose]
+// cvmap convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--quiet] [--verbose]
 //
 // Runs a conversion session (convert/conversion_session.h) and prints what it
 // yields: the progress line while it runs, with --verbose every file it does
@@ -21,6 +21,7 @@
 #include "cli/progress_display.h"
 #include "cli/terminal.h"
 #include "convert/conversion_session.h"
+#include "convert/layouts.h"
 #include "convert/progress_text.h"
 #include "convert/skip_listener.h"
 
@@ -28,7 +29,8 @@ namespace cli {
 
 namespace {
 
-const Usage kConvertUsage{"convert", "convert SOURCE MAP [--layout auto|geokuk|osm] [-q] [-v]", kConvertHelp,
+const Usage kConvertUsage{"convert", "convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [-q] [-v]",
+                          kConvertHelp,
                           {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
 
 // Lists every file the job does not store on stderr, one line each:
@@ -52,6 +54,15 @@ class SkipLister : public convert::SkipListener {
       case convert::SkipReason::FolderUnreadable:
         line = "not read: " + path + ": the folder could not be read";
         break;
+      case convert::SkipReason::RowOutsideRange:
+        line = "not stored: " + path + ": outside the columns and rows of its zoom level";
+        break;
+      case convert::SkipReason::RowWithoutData:
+        line = "not stored: " + path + ": its tile_data is NULL";
+        break;
+      case convert::SkipReason::RowZoomDoesNotFit:
+        line = "not stored: " + path + ": its zoom level is no integer of 0 to 31";
+        break;
     }
     terminal_.Line(stderr, kMessagePrefix + line);
   }
@@ -63,6 +74,7 @@ class SkipLister : public convert::SkipListener {
 convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome) {
   const convert::ConversionCounts& c = outcome.counts;
   convert::SummaryNumbers n;
+  if (outcome.source.layout == convert::LayoutMbtiles) n.unit = "rows";
   n.filesSeen = c.filesSeen;
   n.tilesStored = c.tilesStored;
   n.duplicates = c.duplicates;
@@ -120,6 +132,14 @@ int RunConvert(const std::vector<std::string>& args) {
       break;
   }
   if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome)));
+  if (const std::string rows = RowsNotTilesText(outcome.counts.rowsOutsideRange, outcome.counts.rowsWithoutData,
+                                                outcome.counts.rowsZoomUnfit, parsed.Has("verbose"));
+      !rows.empty()) {
+    PrintError(rows);
+  }
+  if (request.layout == convert::kDetectLayout && outcome.source.probe.tileMapResource) {
+    PrintError(TileMapResourceWarning(request.source, outcome.source.layout));
+  }
   if (const long long folders = outcome.counts.unreadableFolders; folders > 0) {
     PrintError(UnreadableFoldersWarning(folders));
   }
@@ -129,6 +149,10 @@ int RunConvert(const std::vector<std::string>& args) {
   const bool noTile = outcome.status == convert::ConversionStatus::Done && counts.notTiles > 0 &&
                       counts.notTiles == counts.filesSeen;
   if (noTile) PrintError(NoTileFoundText(request.source, outcome.source.layout, "nothing was stored"));
+  if (outcome.status == convert::ConversionStatus::SourceReadFailed) {
+    PrintError(outcome.errorText + "; " + request.map + " keeps every tile stored before");
+    return kExitFailure;
+  }
   if (outcome.status == convert::ConversionStatus::DatabaseError) {
     PrintError(DatabaseStopAdvice(outcome.errorCode, request.map, outcome.counts.tilesStored));
     return kExitFailure;

@@ -1,4 +1,4 @@
-// cvmap verify SOURCE MAP [--layout auto|geokuk|osm] [--quiet] [--verbose]
+// cvmap verify SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--quiet] [--verbose]
 //
 // Runs a verify session (convert/verify_session.h): checks that MAP holds
 // every tile of SOURCE with the same bytes, without changing MAP, and prints
@@ -19,6 +19,7 @@
 #include "cli/messages.h"
 #include "cli/progress_display.h"
 #include "cli/terminal.h"
+#include "convert/layouts.h"
 #include "convert/progress_text.h"
 #include "convert/verify_session.h"
 
@@ -26,7 +27,8 @@ namespace cli {
 
 namespace {
 
-const Usage kVerifyUsage{"verify", "verify SOURCE MAP [--layout auto|geokuk|osm] [-q] [-v]", kVerifyHelp,
+const Usage kVerifyUsage{"verify", "verify SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [-q] [-v]",
+                         kVerifyHelp,
                          {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
 
 // Lists every finding on stdout, one line each: "<what>: <path>".
@@ -59,6 +61,7 @@ class FindingLister : public convert::VerifyListener {
 convert::VerifyNumbers Summary(const convert::VerifyOutcome& outcome) {
   const convert::VerifyCounts& c = outcome.counts;
   convert::VerifyNumbers n;
+  if (outcome.source.layout == convert::LayoutMbtiles) n.unit = "rows";
   n.filesSeen = c.filesSeen;
   n.identical = c.identical;
   n.missing = c.missing;
@@ -115,6 +118,13 @@ int RunVerify(const std::vector<std::string>& args) {
   }
   const convert::VerifyCounts& counts = outcome.counts;
   if (!quiet) terminal.Line(stdout, convert::VerifySummaryLine(Summary(outcome)));
+  if (request.layout == convert::kDetectLayout && outcome.source.probe.tileMapResource) {
+    PrintError(TileMapResourceWarning(request.source, outcome.source.layout));
+  }
+  if (outcome.status == convert::VerifyStatus::SourceReadFailed) {
+    PrintError(outcome.errorText);
+    return kExitFailure;
+  }
   if (outcome.status == convert::VerifyStatus::MapReadFailed) {
     PrintError("cannot read the tiles of " + request.map + ": " + outcome.errorText);
     return kExitFailure;

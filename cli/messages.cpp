@@ -4,6 +4,9 @@
 
 #include "cli/command.h"
 #include "convert/layouts.h"
+#include "convert/probe.h"
+#include "platform/file_io.h"
+#include "store/mbtiles_reader.h"
 #include "store/sqlite_database.h"
 
 namespace cli {
@@ -62,7 +65,26 @@ std::string NoTileFoundText(const std::string& source, int layout, const std::st
 }
 
 std::string NoTileText(const std::string& file) {
-  return file + " is neither a GeoKuk nor an OSM Tracker Storage tile";
+  std::string text = file + " is neither a GeoKuk nor an OSM Tracker Storage tile";
+  if (!file.empty() && store::IsMbtilesFile(file)) text += "; it is an MBTiles file, which can be given as the source";
+  return text;
+}
+
+std::string TileMapResourceWarning(const std::string& source, int layout) {
+  return "warning: " + source + " holds a " + convert::kTileMapResourceName +
+         ", which tile cutters write beside a TMS tree: its rows are most likely numbered from the south, and the " +
+         convert::LayoutCaption(layout) + " layout would store every tile upside down; give --layout tms for such a tree";
+}
+
+std::string RowsNotTilesText(long long outsideRange, long long withoutData, long long zoomUnfit, bool listed) {
+  const long long rows = outsideRange + withoutData + zoomUnfit;
+  if (rows == 0) return "";
+  std::string what;
+  AddCount(&what, outsideRange, "outside the columns and rows of their zoom level");
+  AddCount(&what, withoutData, "without tile_data");
+  AddCount(&what, zoomUnfit, "of a zoom level that is no integer of 0 to 31");
+  return std::to_string(rows) + (rows == 1 ? " row is" : " rows are") + " no tile and not stored: " + what +
+         (listed ? "" : " (--verbose lists them)");
 }
 
 std::vector<std::string> HintLines(const convert::SourceCheck& check) {
@@ -82,7 +104,17 @@ Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& sour
       refusal.exitCode = kExitOk;
       return refusal;
     case convert::SourceStatus::NotAFolder:
-      refusal.lines.push_back(source + " is not a folder");
+      refusal.lines.push_back(platform::IsRegularFile(source)
+                                  ? source + " is a file, not a folder: only an MBTiles file is read as a file, "
+                                             "with --layout auto or mbtiles"
+                                  : source + " is not a folder");
+      return refusal;
+    case convert::SourceStatus::NotMbtiles:
+      refusal.lines.push_back(source + " is not an MBTiles file" + (check.reason.empty() ? "" : ": " + check.reason));
+      return refusal;
+    case convert::SourceStatus::Busy:
+      refusal.exitCode = kExitFailure;
+      refusal.lines.push_back(BusyText(source, check.reason, "MBTiles file"));
       return refusal;
     case convert::SourceStatus::Unreadable:
       refusal.lines.push_back("cannot read the folder " + source + ": " + check.reason);
@@ -100,7 +132,7 @@ Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& sour
   const std::vector<std::string> hints = HintLines(check);
   refusal.lines.insert(refusal.lines.end(), hints.begin(), hints.end());
   if (hints.empty()) {
-    refusal.lines.push_back("give --layout geokuk or --layout osm to " + verb + " " + source + " as it is");
+    refusal.lines.push_back("give --layout geokuk, osm or tms to " + verb + " " + source + " as it is");
   }
   return refusal;
 }

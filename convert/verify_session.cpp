@@ -115,7 +115,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   counts.unreadable = stats.unreadable.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
   if (stats.failed.load()) {
-    outcome.status = VerifyStatus::MapReadFailed;
+    outcome.status = job_.sourceFailed ? VerifyStatus::SourceReadFailed : VerifyStatus::MapReadFailed;
     outcome.errorCode = job_.errorCode;
     outcome.errorText = platform::Utf16ToUtf8(job_.errorText);
   } else if (stopped_.load() != 0) {

@@ -43,7 +43,10 @@ namespace platform {
 
 class FilePublisher {
  public:
-  FilePublisher() = default;
+  // `unnamedFiles` false never tries unnamed files and always writes under a
+  // temporary name (what a file system without them gets; for tests).
+  explicit FilePublisher(bool unnamedFiles = true)
+      : method_(unnamedFiles ? Method::Unnamed : Method::RenameNoReplace) {}
   ~FilePublisher();  // closes the folders
   FilePublisher(const FilePublisher&) = delete;
   FilePublisher& operator=(const FilePublisher&) = delete;
@@ -87,7 +90,7 @@ class FilePublisher {
 
   int rootFd_ = -1;                                     // the root folder, owned
   std::vector<std::pair<std::string, int>> chain_;      // the last path's folders below the root: name, owned descriptor
-  Method method_ = Method::Unnamed;                     // how names are given now
+  Method method_;                                       // how names are given now
   unsigned long long temporaryCount_ = 0;               // temporary names made so far (their <n>)
 };
 

@@ -64,6 +64,10 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
     outcome.status = VerifyStatus::SourceRefused;
     return outcome;
   }
+  if (!AreaFitsLayout(request.selection, outcome.source.layout)) {
+    outcome.status = VerifyStatus::SelectionRefused;
+    return outcome;
+  }
   SQLite::Database db;
   db.setBusyStop(&stopped_);  // Ctrl-C ends a wait for another program's lock at once
   outcome.map = store::OpenMapFileForReading(db, request.map);
@@ -81,6 +85,8 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   job_.database = &db;
   job_.listener = request.listener;
   job_.countFirst = request.countFirst;
+  const SelectionFilter filter(request.selection);
+  job_.selection = request.selection.Everything() ? nullptr : &filter;
   job_.stopRequested = stopped_.load();
 
   const Clock::time_point start = Clock::now();
@@ -92,6 +98,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
           RunVerify(job_);
           ended.Post(kWalkEnded, 0);
         })) {
+      job_.selection = nullptr;
       outcome.status = VerifyStatus::NoWorker;
       return outcome;
     }
@@ -103,6 +110,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
     if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), true);
   }
   outcome.seconds = SecondsSince(start);
+  job_.selection = nullptr;  // the filter ends with this call
   db.close();
 
   const VerifyStats& stats = job_.stats;
@@ -114,6 +122,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
+  counts.outsideSelection = stats.outsideSelection.load();
   if (stats.failed.load()) {
     outcome.status = VerifyStatus::MapReadFailed;
     outcome.errorCode = job_.errorCode;

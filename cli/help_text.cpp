@@ -176,8 +176,8 @@ GeoKuk's units), a number a Web Mercator tile (column and row). MAP is opened
 read-only; nothing is created.
 
   extent by zoom level:
-    zoom 13 (z 4) GeoKuk: 2 tiles, x 127762432-127794176, y 136642560-136675328,
-      area 50.27032,12.03551,50.30192,12.08016
+    zoom 13 (z 4) GeoKuk: 2 tiles, x 127762432-127795200, y 136642560-136642560,
+      area 50.24642,12.09004,50.25634,12.11930   (one line)
   1 rows cannot be placed (x, y or z is no whole number, or s neither a text
   nor a number); shown only when there are any
 

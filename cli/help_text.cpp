@@ -1,5 +1,17 @@
 #include "cli/help_text.h"
 
+// The selection options, as convert, verify and extract explain them.
+#define SELECTION_HELP \
+  "selection (they combine: a tile is taken when each one given takes it):\n" \
+  "  --zoom LEVELS    zoom levels as the file names carry them, one or two digits:\n" \
+  "                   12-16, or 8,10,12-15\n" \
+  "  --source NAMES   GeoKuk map sources, exact: turist,relief_l (OSM Tracker\n" \
+  "                   Storage tiles have none and are never left out by it)\n" \
+  "  --area S,W,N,E   an area in WGS84 degrees: south,west,north,east, e.g.\n" \
+  "                   49.5,14.2,50.3,15.0; a tile is taken when its square and\n" \
+  "                   the area overlap, a shared edge or corner included. For\n" \
+  "                   Web Mercator tiles the latitudes must lie within +-85.05113\n"
+
 namespace cli {
 
 const char kOverviewHelp[] = R"(usage: cvmap COMMAND [OPTIONS] ARGUMENTS
@@ -48,16 +60,7 @@ options:
                    the selection), and every folder that could not be read
   -h, --help       show this help
 
-selection (any of them, combined: a tile is taken when each one given takes it):
-  --zoom LEVELS    zoom levels as the file names carry them, one or two digits:
-                   12-16, or 8,10,12-15
-  --source NAMES   GeoKuk map sources, exact: turist,relief_l (OSM Tracker
-                   Storage tiles have none and are never left out by it)
-  --area S,W,N,E   an area in WGS84 degrees: south,west,north,east, e.g.
-                   49.5,14.2,50.3,15.0; a tile is taken when its square and
-                   the area overlap, a shared edge or corner included. For
-                   Web Mercator tiles the latitudes must lie within +-85.05113
-
+)" SELECTION_HELP R"(
 While it runs, a progress line is drawn on stderr when that is a terminal.
 Ctrl-C stops at the next file; what was stored stays.
 
@@ -102,16 +105,7 @@ options:
                    relative to SOURCE)
   -h, --help       show this help
 
-selection (any of them, combined: a tile is taken when each one given takes it):
-  --zoom LEVELS    zoom levels as the file names carry them, one or two digits:
-                   12-16, or 8,10,12-15
-  --source NAMES   GeoKuk map sources, exact: turist,relief_l (OSM Tracker
-                   Storage tiles have none and are never left out by it)
-  --area S,W,N,E   an area in WGS84 degrees: south,west,north,east, e.g.
-                   49.5,14.2,50.3,15.0; a tile is taken when its square and
-                   the area overlap, a shared edge or corner included. For
-                   Web Mercator tiles the latitudes must lie within +-85.05113
-
+)" SELECTION_HELP R"(
 summary, one line on stdout:
   N files seen       files in SOURCE
   N tiles checked    tiles of the layout looked up in MAP, of which
@@ -176,8 +170,9 @@ GeoKuk's units), a number a Web Mercator tile (column and row). MAP is opened
 read-only; nothing is created.
 
   extent by zoom level:
-    zoom 13 (z 4) GeoKuk: 2 tiles, x 127762432-127795200, y 136642560-136642560,
-      area 50.24642,12.09004,50.25634,12.11930   (one line)
+    zoom 13 (z 4) GeoKuk: 2 tiles, x 127762432-127795200,
+      y 136642560-136642560, area 50.24642,12.09004,50.25634,12.11930
+      (one line each)
   1 rows cannot be placed (x, y or z is no whole number, or s neither a text
   nor a number); shown only when there are any
 
@@ -212,16 +207,7 @@ options:
   -q, --quiet      print nothing but errors: no progress, no summary
   -h, --help       show this help
 
-selection (any of them, combined: a tile is taken when each one given takes it):
-  --zoom LEVELS    zoom levels as the file names carry them, one or two digits:
-                   12-16, or 8,10,12-15
-  --source NAMES   GeoKuk map sources, exact: turist,relief_l (OSM Tracker
-                   Storage tiles have none and are never left out by it)
-  --area S,W,N,E   an area in WGS84 degrees: south,west,north,east, e.g.
-                   49.5,14.2,50.3,15.0; a tile is taken when its square and
-                   the area overlap, a shared edge or corner included. For
-                   Web Mercator tiles the latitudes must lie within +-85.05113
-
+)" SELECTION_HELP R"(
 While it runs, a progress line is drawn on stderr when that is a terminal.
 Ctrl-C stops at the next tile; what was copied stays.
 

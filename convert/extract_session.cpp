@@ -6,10 +6,9 @@
 #include <chrono>
 #include <vector>
 
+#include "convert/worker_progress.h"
 #include "platform/message_box.h"
-#include "platform/notification.h"
 #include "platform/utf.h"
-#include "platform/worker_thread.h"
 #include "store/sqlite_database.h"
 #include "store/tile_rows.h"
 
@@ -18,11 +17,6 @@ namespace convert {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How often the session wakes to report progress.
-constexpr std::chrono::milliseconds kProgressInterval{200};
-// The worker's one notice: the job has ended.
-constexpr int kJobEnded = 1;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -133,23 +127,15 @@ ExtractOutcome ExtractSession::Run(const ExtractRequest& request, ProgressObserv
 
   const Clock::time_point start = Clock::now();
   PassClock passes;
-  {
-    platform::QueueChannel ended;
-    platform::WorkerThread worker;
-    if (!worker.Start([this, &ended] {
-          RunExtract(job_);
-          ended.Post(kJobEnded, 0);
-        })) {
-      job_.selection = nullptr;
-      outcome.status = ExtractStatus::NoWorker;
-      return outcome;
-    }
-    while (!ended.Take(kProgressInterval)) {
-      if (stopped_.load() != 0) job_.stopRequested = 1;
-      if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), false);
-    }
-    worker.Join();
-    if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), true);
+  const bool ran = RunWithProgress([this] { RunExtract(job_); },
+                                   [this] {
+                                     if (stopped_.load() != 0) job_.stopRequested = 1;
+                                   },
+                                   [this, &passes] { return passes.Snapshot(job_.stats); }, observer);
+  if (!ran) {
+    job_.selection = nullptr;
+    outcome.status = ExtractStatus::NoWorker;
+    return outcome;
   }
   outcome.seconds = SecondsSince(start);
   job_.selection = nullptr;  // the filter ends with this call

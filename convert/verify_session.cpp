@@ -2,9 +2,8 @@
 
 #include <chrono>
 
-#include "platform/notification.h"
+#include "convert/worker_progress.h"
 #include "platform/utf.h"
-#include "platform/worker_thread.h"
 #include "store/sqlite_database.h"
 
 namespace convert {
@@ -12,11 +11,6 @@ namespace convert {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How often the session wakes to report progress.
-constexpr std::chrono::milliseconds kProgressInterval{200};
-// The worker's one notice: the walk has ended.
-constexpr int kWalkEnded = 1;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -91,23 +85,15 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
 
   const Clock::time_point start = Clock::now();
   PassClock passes;
-  {
-    platform::QueueChannel ended;
-    platform::WorkerThread worker;
-    if (!worker.Start([this, &ended] {
-          RunVerify(job_);
-          ended.Post(kWalkEnded, 0);
-        })) {
-      job_.selection = nullptr;
-      outcome.status = VerifyStatus::NoWorker;
-      return outcome;
-    }
-    while (!ended.Take(kProgressInterval)) {
-      if (stopped_.load() != 0) job_.stopRequested = 1;
-      if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), false);
-    }
-    worker.Join();
-    if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), true);
+  const bool ran = RunWithProgress([this] { RunVerify(job_); },
+                                   [this] {
+                                     if (stopped_.load() != 0) job_.stopRequested = 1;
+                                   },
+                                   [this, &passes] { return passes.Snapshot(job_.stats); }, observer);
+  if (!ran) {
+    job_.selection = nullptr;
+    outcome.status = VerifyStatus::NoWorker;
+    return outcome;
   }
   outcome.seconds = SecondsSince(start);
   job_.selection = nullptr;  // the filter ends with this call

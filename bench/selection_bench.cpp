@@ -15,7 +15,7 @@
 //      file each time (warm). Checks that both copied the same number of
 //      rows.
 //
-//   selection_bench [--tiles N] [--rounds R] [--dir FOLDER] [--no-cold]
+//   selection_bench [--tiles N] [--rounds R] [--dir FOLDER] [--no-cold] [--no-convert]
 //     N  tiles in each tree (default 100000)   R  rounds (default 3)
 // Prints medians with the spread (min-max) in brackets, and the medians of
 // the per-round ratios. Exits 0 when every run succeeded.
@@ -181,10 +181,13 @@ int main(int argc, char** argv) {
   int tiles = 100000;
   int rounds = 3;
   bool withCold = true;
+  bool withConvert = true;  // part 1
   std::string dir = CORVANE_BENCH_DATA;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-cold") == 0) {
       withCold = false;
+    } else if (std::strcmp(argv[i], "--no-convert") == 0) {
+      withConvert = false;
     } else if (i + 1 < argc && std::strcmp(argv[i], "--tiles") == 0) {
       tiles = std::atoi(argv[++i]);
     } else if (i + 1 < argc && std::strcmp(argv[i], "--rounds") == 0) {
@@ -194,7 +197,7 @@ int main(int argc, char** argv) {
     }
   }
   if (tiles <= 0 || rounds <= 0) {
-    std::fprintf(stderr, "usage: selection_bench [--tiles N] [--rounds R] [--dir FOLDER] [--no-cold]\n");
+    std::fprintf(stderr, "usage: selection_bench [--tiles N] [--rounds R] [--dir FOLDER] [--no-cold] [--no-convert]\n");
     return 2;
   }
   bench::BenchTree tree;
@@ -217,6 +220,7 @@ int main(int argc, char** argv) {
   };
   for (const Layout& layout : {Layout{"GeoKuk", tree.geoKuk, GeoKukSelection()},
                                Layout{"OSM Tracker Storage", tree.osm, OsmSelection()}}) {
+    if (!withConvert) break;
     const std::vector<std::string> files = FilesBelow(layout.source);
     const std::string map = work + "/convert.cvmap";
     for (bool cold : {false, true}) {

@@ -46,8 +46,10 @@ std::string Degrees(double value) {
 void PrintExtents(const store::MapExtents& extents) {
   std::printf("extent by zoom level:\n");
   for (const store::MapExtent& e : extents.levels) {
-    std::printf("  zoom %lld (z %lld) %s: %lld tiles, x %lld-%lld, y %lld-%lld", 17 - e.z, e.z, GridCaption(e.grid),
-                e.tiles, e.x0, e.x1, e.y0, e.y1);
+    const long long zoom = store::ZoomOfZ(e.z);
+    const std::string zoomText = zoom >= 0 ? std::to_string(zoom) : "?";
+    std::printf("  zoom %s (z %lld) %s: %lld tiles, x %lld-%lld, y %lld-%lld", zoomText.c_str(), e.z,
+                GridCaption(e.grid), e.tiles, e.x0, e.x1, e.y0, e.y1);
     if (e.hasArea) {
       std::printf(", area %s,%s,%s,%s\n", Degrees(e.area.south).c_str(), Degrees(e.area.west).c_str(),
                   Degrees(e.area.north).c_str(), Degrees(e.area.east).c_str());
@@ -91,7 +93,8 @@ nlohmann::json ReportJson(const store::MapSummary& summary, const store::MapExte
   nlohmann::json placed = nlohmann::json::array();
   for (const store::MapExtent& e : extents.levels) {
     nlohmann::json extent = {{"z", e.z},
-                             {"zoom", 17 - e.z},
+                             {"zoom", store::ZoomOfZ(e.z) >= 0 ? nlohmann::json(store::ZoomOfZ(e.z))
+                                                               : nlohmann::json(nullptr)},
                              {"grid", e.grid == store::TileGrid::GeoKuk ? "geokuk" : "webmercator"},
                              {"tiles", e.tiles},
                              {"x", {e.x0, e.x1}},

@@ -38,8 +38,8 @@ GeoArea Outward(const GeoArea& a) {
 
 // The area of one extent, when its tiles have a place on their grid.
 bool AreaOf(const MapExtent& e, GeoArea* area) {
-  const long long zoom = 17 - e.z;
-  if (zoom < 0 || zoom > kMaxZoom) return false;
+  const long long zoom = ZoomOfZ(e.z);
+  if (zoom < 0) return false;  // no zoom a file name can carry
   if (e.grid == TileGrid::WebMercator) {
     if (zoom > kMaxWebMercatorZoom || !WebMercatorTileExists(static_cast<int>(zoom), e.x0, e.y0) ||
         !WebMercatorTileExists(static_cast<int>(zoom), e.x1, e.y1)) {
@@ -64,6 +64,8 @@ bool AreaOf(const MapExtent& e, GeoArea* area) {
 }
 
 }  // namespace
+
+long long ZoomOfZ(long long z) { return z < 17 - kMaxZoom || z > 17 ? -1 : 17 - z; }
 
 double FloorTo5(double value) { return std::floor(value * 1e5) / 1e5; }
 double CeilTo5(double value) { return std::ceil(value * 1e5) / 1e5; }

@@ -23,7 +23,7 @@
 namespace store {
 
 struct MapExtent {
-  long long z = 0;           // the `z` column's value
+  long long z = 0;           // the `z` column's value (any integer in a foreign file)
   TileGrid grid = TileGrid::WebMercator;  // GeoKuk for a text `s`
   long long tiles = 0;       // rows of this z and grid
   long long x0 = 0, x1 = 0;  // smallest and largest x (column, or GeoKuk corner in units)
@@ -36,6 +36,10 @@ struct MapExtents {
   std::vector<MapExtent> levels;  // by z, largest first (the lowest zoom first); GeoKuk before Web Mercator
   long long unplaced = 0;         // rows whose x, y or z is no integer, or whose s is neither text nor integer
 };
+
+// The zoom level of a `z` value, or -1 when no file name can carry it (a
+// level outside 0 .. 99).
+long long ZoomOfZ(long long z);
 
 // Reads the extents of the open map file on `db`; only the key columns are
 // read (the table's key index serves them). Throws SQLite::Error when a

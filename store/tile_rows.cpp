@@ -1,5 +1,6 @@
 #include "store/tile_rows.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "platform/utf.h"
@@ -14,27 +15,48 @@ namespace {
   throw SQLite::Error{sqlite3_errcode(db.handle), platform::Utf8ToUtf16(sqlite3_errmsg(db.handle)), &db};
 }
 
+// True when every block is bounded: the rows then lie within one range of
+// x, the columns [*x0, *x1].
+bool XRange(const RowQuery& query, long long* x0, long long* x1) {
+  if (query.everything || query.blocks.empty()) return false;
+  *x0 = query.blocks.front().x0;
+  *x1 = query.blocks.front().x1;
+  for (const TileBlock& block : query.blocks) {
+    if (!block.bounded) return false;
+    *x0 = std::min(*x0, block.x0);
+    *x1 = std::max(*x1, block.x1);
+  }
+  return true;
+}
+
 // The WHERE clause of `query` with a '?' for every value, which Bind() binds
-// in the same order.
+// in the same order. Only the one range of x may use the key index to seek:
+// every other term is marked with a unary '+', so that SQLite never reads
+// the blocks through separate index searches whose rows it would then have
+// to sort, images and all, for the ORDER BY. The rows are read along the
+// key index, and the terms, which name key columns only, are decided from
+// the index before the row itself is read.
 std::u16string WhereClause(const RowQuery& query) {
   std::u16string where;
+  long long x0 = 0, x1 = 0;
+  if (XRange(query, &x0, &x1)) where += u"x BETWEEN ? AND ? AND ";
   if (!query.everything) {
     where += u"(";
     if (query.blocks.empty()) where += u"0";
     for (std::size_t i = 0; i < query.blocks.size(); ++i) {
       const TileBlock& block = query.blocks[i];
       if (i > 0) where += u" OR ";
-      where += u"(z = ?";
+      where += u"(+z = ?";
       if (block.grid == TileBlock::Grid::GeoKuk) where += u" AND typeof(s) = 'text'";
       if (block.grid == TileBlock::Grid::WebMercator) where += u" AND typeof(s) <> 'text'";
-      if (block.bounded) where += u" AND x BETWEEN ? AND ? AND y BETWEEN ? AND ?";
+      if (block.bounded) where += u" AND +x BETWEEN ? AND ? AND +y BETWEEN ? AND ?";
       where += u")";
     }
     where += u")";
   }
   if (query.sources) {
     if (!where.empty()) where += u" AND ";
-    where += u"(typeof(s) <> 'text' OR s IN (";
+    where += u"(typeof(s) <> 'text' OR +s IN (";
     for (std::size_t i = 0; i < query.sources->size(); ++i) where += i == 0 ? u"?" : u", ?";
     where += u"))";
   }
@@ -44,6 +66,11 @@ std::u16string WhereClause(const RowQuery& query) {
 int Bind(sqlite3_stmt* statement, const RowQuery& query) {
   int index = 0;
   int rc = SQLITE_OK;
+  long long x0 = 0, x1 = 0;
+  if (XRange(query, &x0, &x1)) {
+    rc = sqlite3_bind_int64(statement, ++index, x0);
+    if (rc == SQLITE_OK) rc = sqlite3_bind_int64(statement, ++index, x1);
+  }
   if (!query.everything) {
     for (const TileBlock& block : query.blocks) {
       if (rc == SQLITE_OK) rc = sqlite3_bind_int64(statement, ++index, block.z);

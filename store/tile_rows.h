@@ -13,6 +13,8 @@
 // Invariants:
 //  1. The statement only reads; between two queries it is reset.
 //  2. Rows come in key order, every time in the same order for the same map.
+//  3. The statement never sorts: rows are read along the table's key index
+//     (where the table has one), so no image is ever copied into a sorter.
 #pragma once
 
 #include <sqlite3.h>

@@ -1,4 +1,5 @@
-// cvmap convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--quiet] [--verbose]
+// cvmap convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--zoom LEVELS]
+//               [--source NAMES] [--area S,W,N,E] [--quiet] [--verbose]
 //
 // Runs a conversion session (convert/conversion_session.h) and prints what it
 // yields: the progress line while it runs, with --verbose every file it does
@@ -7,8 +8,9 @@
 // the next entry; what was stored stays.
 //
 // Exit codes: 0 done; 1 the map file cannot be written or a database error
-// stopped the job; 2 bad usage or bad input (nothing converted); 130 stopped
-// by Ctrl-C.
+// stopped the job, no file is a tile of the layout, or the selection takes no
+// tile; 2 bad usage or bad input, a bad selection included (nothing
+// converted); 130 stopped by Ctrl-C.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -19,6 +21,7 @@
 #include "cli/interrupt_scope.h"
 #include "cli/messages.h"
 #include "cli/progress_display.h"
+#include "cli/selection_options.h"
 #include "cli/terminal.h"
 #include "convert/conversion_session.h"
 #include "convert/layouts.h"
@@ -29,9 +32,12 @@ namespace cli {
 
 namespace {
 
-const Usage kConvertUsage{"convert", "convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [-q] [-v]",
+const Usage kConvertUsage{"convert",
+                          "convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--zoom LEVELS] "
+                          "[--source NAMES] [--area S,W,N,E] [-q] [-v]",
                           kConvertHelp,
-                          {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
+                          WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
+                          2};
 
 // Lists every file the job does not store on stderr, one line each:
 // "not stored: PATH: WHY", and every folder it cannot read.
@@ -63,6 +69,9 @@ class SkipLister : public convert::SkipListener {
       case convert::SkipReason::RowZoomDoesNotFit:
         line = "not stored: " + path + ": its zoom level is no integer of 0 to 31";
         break;
+      case convert::SkipReason::OutsideSelection:
+        line = "not stored: " + path + ": outside the selection";
+        break;
     }
     terminal_.Line(stderr, kMessagePrefix + line);
   }
@@ -71,7 +80,7 @@ class SkipLister : public convert::SkipListener {
   Terminal& terminal_;  // not owned
 };
 
-convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome) {
+convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome, bool selected) {
   const convert::ConversionCounts& c = outcome.counts;
   convert::SummaryNumbers n;
   if (outcome.source.layout == convert::LayoutMbtiles) n.unit = "rows";
@@ -81,6 +90,8 @@ convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome) {
   n.notTiles = c.notTiles;
   n.unreadable = c.unreadable;
   n.unreadableFolders = c.unreadableFolders;
+  n.selected = selected;
+  n.outsideSelection = c.outsideSelection;
   n.stopped = outcome.status != convert::ConversionStatus::Done;
   n.stopReason = outcome.errorText;
   n.rolledBack = c.rolledBack;
@@ -97,6 +108,8 @@ int RunConvert(const std::vector<std::string>& args) {
   if (!ParseCommandLine(args, kConvertUsage, &parsed, &exitCode)) return exitCode;
   convert::ConversionRequest request;
   if (!ParseLayout(parsed.Value("layout", "auto"), &request.layout)) return kExitBadInput;
+  if (!ReadSelection(parsed, &request.selection)) return kExitBadInput;
+  if (!CheckAreaForLayout(request.selection, request.layout)) return kExitBadInput;
   request.source = parsed.Operands()[0];
   request.map = parsed.Operands()[1];
   const bool quiet = parsed.Has("quiet");
@@ -125,13 +138,17 @@ int RunConvert(const std::vector<std::string>& args) {
       PrintErrors(refusal.lines);
       return refusal.exitCode;
     }
+    case convert::ConversionStatus::SelectionRefused:
+      PrintError(WebMercatorAreaRefusal(*request.selection.area, "OSM Tracker Storage tiles"));
+      return kExitBadInput;
     case convert::ConversionStatus::NoWorker:
       PrintError("cannot start the worker thread");
       return kExitFailure;
     default:
       break;
   }
-  if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome)));
+  const bool selected = !request.selection.Everything();
+  if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome, selected)));
   if (const std::string rows = RowsNotTilesText(outcome.counts.rowsOutsideRange, outcome.counts.rowsWithoutData,
                                                 outcome.counts.rowsZoomUnfit, parsed.Has("verbose"));
       !rows.empty()) {
@@ -149,6 +166,10 @@ int RunConvert(const std::vector<std::string>& args) {
   const bool noTile = outcome.status == convert::ConversionStatus::Done && counts.notTiles > 0 &&
                       counts.notTiles == counts.filesSeen;
   if (noTile) PrintError(NoTileFoundText(request.source, outcome.source.layout, "nothing was stored"));
+  // Tiles were there and the selection took none of them.
+  const bool noneSelected = outcome.status == convert::ConversionStatus::Done && counts.outsideSelection > 0 &&
+                            counts.tilesStored + counts.duplicates + counts.unreadable + counts.rolledBack == 0;
+  if (noneSelected) PrintError(NothingSelectedText(request.source, counts.outsideSelection, "nothing was stored"));
   if (outcome.status == convert::ConversionStatus::SourceReadFailed) {
     PrintError(outcome.errorText + "; " + request.map + " keeps every tile stored before");
     return kExitFailure;
@@ -158,7 +179,7 @@ int RunConvert(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   if (outcome.status == convert::ConversionStatus::Stopped) return InterruptScope::kExitCode;
-  return noTile ? kExitFailure : kExitOk;
+  return noTile || noneSelected ? kExitFailure : kExitOk;
 }
 
 }  // namespace cli

@@ -17,5 +17,6 @@ extern const char kExportHelp[];
 extern const char kProbeHelp[];
 extern const char kCreateHelp[];
 extern const char kInfoHelp[];
+extern const char kExtractHelp[];
 
 }  // namespace cli

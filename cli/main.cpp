@@ -13,7 +13,7 @@ namespace {
 
 // Every subcommand.
 const Command kCommands[] = {
-    {"convert", RunConvert}, {"verify", RunVerify}, {"export", RunExport},
+    {"convert", RunConvert}, {"verify", RunVerify}, {"export", RunExport}, {"extract", RunExtract},
     {"probe", RunProbe},     {"create", RunCreate}, {"info", RunInfo},
 };
 

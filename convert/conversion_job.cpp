@@ -14,6 +14,7 @@
 #include "convert/layouts.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
+#include "convert/tile_selection.h"
 #include "convert/tile_source.h"
 #include "platform/file_io.h"
 #include "platform/file_writeback.h"
@@ -61,6 +62,7 @@ void ConversionStats::Reset() {
   duplicates = 0;
   notTiles = 0;
   unreadable = 0;
+  outsideSelection = 0;
   unreadableFolders = 0;
   databaseErrors = 0;
   rolledBack = 0;
@@ -262,6 +264,12 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     ReportSkipped(job, fullPath, SkipReason::NotTile);
     return;
   }
+  // The selection needs the key only: a tile it leaves out is never opened.
+  if (job.selection != nullptr && !job.selection->Selects(*key)) {
+    stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, SkipReason::OutsideSelection);
+    return;
+  }
   if (state.readAhead) state.readAhead->Reached();
   // Only regular files are opened: a FIFO or device named like a tile would
   // block or never end. A file larger than the longest value SQLite stores
@@ -301,7 +309,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
         return;
       }
       if (job.readAheadMinFiles >= 0 && job.stats.filesCounted.load() >= job.readAheadMinFiles) {
-        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow);
+        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow, job.selection);
         if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
       }
     }
@@ -422,6 +430,9 @@ void ConvertingPassScope::Skipped(std::string_view where, SkipReason reason) {
       break;
     case SkipReason::NotTile:
       stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::OutsideSelection:
+      stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
       break;
   }
   ReportSkippedAt(job_, where, reason);

@@ -19,6 +19,7 @@ enum class SkipReason {
   RowOutsideRange,   // an MBTiles row whose column or row lies outside its zoom level
   RowWithoutData,    // an MBTiles row whose tile_data is NULL
   RowZoomDoesNotFit, // an MBTiles row whose zoom level is no integer of 0 .. 31
+  OutsideSelection,  // a tile the job's selection leaves out; never opened
 };
 
 class SkipListener {

@@ -14,6 +14,7 @@
 #include "convert/read_ahead.h"
 #include "convert/source_paths.h"
 #include "convert/tile_recognizer.h"
+#include "convert/tile_selection.h"
 #include "convert/tile_source.h"
 #include "platform/folder_search.h"
 #include "platform/utf.h"
@@ -52,6 +53,10 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
   if (walk.recognizer) key = walk.recognizer->Recognize(RelativePath(fullPath, walk.job.sourceFolder), entry.name);
   if (!key) {
     Report(walk, fullPath, VerifyFinding::NotTile);
+    return;
+  }
+  if (walk.job.selection != nullptr && !walk.job.selection->Selects(*key)) {
+    Report(walk, fullPath, VerifyFinding::OutsideSelection);
     return;
   }
   if (walk.readAhead != nullptr) walk.readAhead->Reached();
@@ -134,6 +139,9 @@ void TileChecker::Found(std::string_view where, VerifyFinding finding) {
     case VerifyFinding::FolderUnreadable:
       stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
       break;
+    case VerifyFinding::OutsideSelection:
+      stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+      break;
   }
   if (job_.listener != nullptr) job_.listener->Found(where, finding);
 }
@@ -184,7 +192,7 @@ void VerifyFolderTree(VerifyJob& job) {
   }
   // A tree found in memory ends the read-ahead after a few hundred tiles;
   // one counted small is not worth its thread.
-  ReadAhead readAhead(job.sourceFolder, job.layout, kReadAheadWindow);
+  ReadAhead readAhead(job.sourceFolder, job.layout, kReadAheadWindow, job.selection);
   const bool large = !job.countFirst || job.stats.filesCounted.load() >= kReadAheadMinFiles;
   if (job.readAhead && walk.recognizer && large && readAhead.Start()) walk.readAhead = &readAhead;
   WalkFolder(walk, job.sourceFolder, nullptr, nullptr);

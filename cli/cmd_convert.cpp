@@ -139,7 +139,8 @@ int RunConvert(const std::vector<std::string>& args) {
       return refusal.exitCode;
     }
     case convert::ConversionStatus::SelectionRefused:
-      PrintError(WebMercatorAreaRefusal(*request.selection.area, "OSM Tracker Storage tiles"));
+      PrintError(WebMercatorAreaRefusal(*request.selection.area,
+                                        std::string(convert::LayoutCaption(outcome.source.layout)) + " tiles"));
       return kExitBadInput;
     case convert::ConversionStatus::NoWorker:
       PrintError("cannot start the worker thread");

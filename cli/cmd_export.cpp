@@ -1,4 +1,5 @@
-// cvmap export MAP TARGET [--layout osm|geokuk|mbtiles] [--quiet] [--verbose]
+// cvmap export MAP TARGET [--layout osm|geokuk|mbtiles] [--zoom LEVELS]
+//              [--source NAMES] [--area S,W,N,E] [--quiet] [--verbose]
 //
 // Runs an export session (convert/export_session.h): writes the tiles of MAP
 // to a tile tree or an MBTiles file, and prints the progress line while it
@@ -21,6 +22,7 @@
 #include "cli/interrupt_scope.h"
 #include "cli/messages.h"
 #include "cli/progress_display.h"
+#include "cli/selection_options.h"
 #include "cli/terminal.h"
 #include "convert/export_session.h"
 #include "convert/layouts.h"
@@ -30,8 +32,12 @@ namespace cli {
 
 namespace {
 
-const Usage kExportUsage{"export", "export MAP TARGET [--layout osm|geokuk|mbtiles] [-q] [-v]", kExportHelp,
-                         {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
+const Usage kExportUsage{"export",
+                         "export MAP TARGET [--layout osm|geokuk|mbtiles] [--zoom LEVELS] [--source NAMES] "
+                         "[--area S,W,N,E] [-q] [-v]",
+                         kExportHelp,
+                         WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
+                         2};
 
 // Reads the --layout of a target: "osm", "geokuk", "mbtiles", or "auto"
 // (by the target's name).
@@ -72,6 +78,8 @@ convert::ExportNumbers Summary(const convert::ExportOutcome& outcome) {
   n.written = c.written;
   n.alreadyPresent = c.alreadyPresent;
   n.skipped = c.Skipped();
+  n.selected = !outcome.selection.Everything();
+  n.outsideSelection = c.outsideSelection;
   n.stopped = outcome.status != convert::ExportStatus::Done;
   n.stopReason = outcome.errorText;
   n.rolledBack = c.rolledBack;
@@ -88,6 +96,7 @@ int RunExport(const std::vector<std::string>& args) {
   if (!ParseCommandLine(args, kExportUsage, &parsed, &exitCode)) return exitCode;
   convert::ExportRequest request;
   if (!ParseExportLayout(parsed.Value("layout", "auto"), &request.layout)) return kExitBadInput;
+  if (!ReadSelection(parsed, &request.selection)) return kExitBadInput;
   request.map = parsed.Operands()[0];
   request.target = parsed.Operands()[1];
   const bool quiet = parsed.Has("quiet");
@@ -118,6 +127,10 @@ int RunExport(const std::vector<std::string>& args) {
       PrintErrors(refusal.lines);
       return refusal.exitCode;
     }
+    case convert::ExportStatus::SelectionRefused:
+      PrintError(WebMercatorAreaRefusal(*request.selection.area,
+                                        "the Web Mercator tiles of " + request.map + " (rows whose s is a number)"));
+      return kExitBadInput;
     case convert::ExportStatus::NoWorker:
       PrintError("cannot start the worker thread");
       return kExitFailure;
@@ -137,6 +150,11 @@ int RunExport(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   if (outcome.status == convert::ExportStatus::Stopped) return InterruptScope::kExitCode;
+  // Rows were there and the selection took none of them.
+  if (counts.outsideSelection > 0 && counts.outsideSelection == counts.rowsSeen) {
+    PrintError(NothingSelectedText(request.map, counts.outsideSelection, "nothing was exported"));
+    return kExitFailure;
+  }
   // Rows were there and not one of them could go to the target: that must
   // not look like a finished export.
   if (counts.rowsSeen > 0 && counts.written == 0 && counts.alreadyPresent == 0) {

@@ -122,7 +122,8 @@ int RunVerify(const std::vector<std::string>& args) {
       return refusal.exitCode;
     }
     case convert::VerifyStatus::SelectionRefused:
-      PrintError(WebMercatorAreaRefusal(*request.selection.area, "OSM Tracker Storage tiles"));
+      PrintError(WebMercatorAreaRefusal(*request.selection.area,
+                                        std::string(convert::LayoutCaption(outcome.source.layout)) + " tiles"));
       return kExitBadInput;
     case convert::VerifyStatus::NoWorker:
       PrintError("cannot start the worker thread");

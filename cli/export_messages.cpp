@@ -42,6 +42,8 @@ std::string ExportSkipText(convert::ExportSkip why, bool toMbtiles, std::string_
       return "its image is NULL";
     case convert::ExportSkip::NotWritten:
       return "cannot be written: " + std::string(detail);
+    case convert::ExportSkip::OutsideSelection:
+      return "outside the selection";
   }
   return "";
 }

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <optional>
 
+#include "convert/tile_selection.h"
 #include "platform/utf.h"
 #include "store/map_tile_reader.h"
 #include "store/sqlite_database.h"
@@ -24,6 +25,8 @@ std::atomic<long long>& SkipCounter(ExportStats& stats, ExportSkip why) {
       return stats.noKey;
     case ExportSkip::NoImage:
       return stats.noImage;
+    case ExportSkip::OutsideSelection:
+      return stats.outsideSelection;
     case ExportSkip::NotWritten:
       break;
   }
@@ -49,7 +52,7 @@ void TakeRolledBack(ExportJob& job) {
 }
 
 // Hands the current row to the target. Returns false when the export ends.
-bool WriteRow(ExportJob& job, const store::MapTileReader& reader) {
+bool WriteRow(ExportJob& job, store::MapTileReader& reader) {
   ExportStats& stats = job.stats;
   const store::StoredTile& tile = reader.Tile();
   ExportSkip skip = ExportSkip::NotWritten;
@@ -59,6 +62,12 @@ bool WriteRow(ExportJob& job, const store::MapTileReader& reader) {
   if (!tile.keyFits || tile.source == store::StoredTile::Source::Unnamed) {
     skip = ExportSkip::NoKey;
     put = ExportTarget::Put::Skipped;
+  } else if (job.selection != nullptr && !job.selection->Selects(tile.key)) {
+    skip = ExportSkip::OutsideSelection;
+    put = ExportTarget::Put::Skipped;
+  } else if (!reader.LoadImage()) {
+    FailReading(job, reader.ErrorCode(), reader.ErrorMessage());
+    return false;
   } else if (tile.image == nullptr) {
     skip = ExportSkip::NoImage;
     put = ExportTarget::Put::Skipped;
@@ -92,7 +101,7 @@ bool WriteRow(ExportJob& job, const store::MapTileReader& reader) {
 
 void RunExport(ExportJob& job) {
   assert(job.map != nullptr && job.target != nullptr);
-  store::MapTileReader reader(*job.map);
+  store::MapTileReader reader(*job.map, job.selection != nullptr);
   std::optional<long long> count;
   try {
     count = reader.CountRows();
@@ -121,7 +130,13 @@ void RunExport(ExportJob& job) {
       break;
     }
     job.stats.rowsSeen.fetch_add(1, std::memory_order_relaxed);
-    if (!WriteRow(job, reader)) break;
+    bool goOn = false;
+    try {
+      goOn = WriteRow(job, reader);
+    } catch (const SQLite::Error& error) {
+      FailReading(job, error.code, error.message);
+    }
+    if (!goOn) break;
     std::string failure;
     int code = 0;
     if (!job.target->BatchPoint(&failure, &code)) {

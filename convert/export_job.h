@@ -6,8 +6,11 @@
 // one statement in the table's own order (store/map_tile_reader.h) and
 // hands each to the target. Every row read is counted exactly once:
 //
-//   rowsSeen = written + alreadyPresent + skipped + rolledBack
+//   rowsSeen = written + alreadyPresent + skipped + outsideSelection
+//            + rolledBack
 //
+// With a selection, a row it leaves out (decided from its key alone) is
+// counted as outside the selection, and its image is never read.
 // and, for a job that stopped, the rows not reached make up the rest of
 // rowsCounted. A stop request is read after every row; a stopped job still
 // finishes its target (commits the open batch, writes the tree to disk).
@@ -36,6 +39,8 @@ class Database;
 
 namespace convert {
 
+class SelectionFilter;
+
 // Hears of every row that is not written, and why.
 class ExportListener {
  public:
@@ -59,6 +64,7 @@ struct ExportStats {
   std::atomic<long long> noImage{0};           // skipped: the image is NULL
   std::atomic<long long> notWritten{0};        // skipped: writing the file failed
   std::atomic<long long> rolledBack{0};        // written, then taken back by a failure (and the failing tile)
+  std::atomic<long long> outsideSelection{0};  // rows the job's selection leaves out
   std::atomic<bool> failed{false};             // a failure ended the export; see the job's errorText
 
   long long Skipped() const {
@@ -70,6 +76,7 @@ struct ExportJob {
   SQLite::Database* map = nullptr;      // not owned; the map file, open (read-only is enough)
   ExportTarget* target = nullptr;       // not owned; opened
   ExportListener* listener = nullptr;   // not owned, may be null
+  const SelectionFilter* selection = nullptr;  // not owned; null takes every row
   std::atomic<int> stopRequested{0};    // set by any thread; read after every row
   ExportStats stats;                    // what the job did so far
   std::string errorText;                // stats.failed: why (UTF-8); read once the job has ended

@@ -9,24 +9,22 @@
 #include <memory>
 
 #include "convert/layouts.h"
+#include "platform/file_io.h"
 #include "convert/mbtiles_target.h"
 #include "convert/tile_tree_target.h"
 #include "platform/message_box.h"
-#include "platform/notification.h"
-#include "platform/worker_thread.h"
+#include "convert/tile_selection.h"
+#include "convert/worker_progress.h"
+#include "platform/utf.h"
 #include "store/mbtiles_writer.h"
 #include "store/sqlite_database.h"
+#include "store/tile_rows.h"
 
 namespace convert {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How often the session wakes to report progress.
-constexpr std::chrono::milliseconds kProgressInterval{200};
-// The worker's one notice: the job has ended.
-constexpr int kJobEnded = 1;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -45,13 +43,6 @@ ProgressSnapshot Snapshot(const ExportStats& stats, Clock::time_point start, Clo
     snapshot.phaseSeconds = SecondsSince(start);
   }
   return snapshot;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
 }
 
 // The map file's name without its folder and extension: the MBTiles name.
@@ -84,6 +75,7 @@ void ExportSession::RequestStop() {
 ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver* observer) {
   ExportOutcome outcome;
   outcome.layout = request.layout;
+  outcome.selection = request.selection;
   outcome.toMbtiles = request.layout == LayoutMbtiles || (request.layout == kTargetByName && TargetIsMbtiles(request.target));
 
   SQLite::Database map;
@@ -93,10 +85,28 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
     outcome.status = stopped_.load() != 0 ? ExportStatus::Stopped : ExportStatus::MapRefused;
     return outcome;
   }
-  if (SameFile(request.map, request.target)) {
+  if (platform::SameFile(request.map, request.target)) {
     outcome.status = ExportStatus::TargetRefused;
     outcome.refusal = TargetRefusal::SameFile;
     return outcome;
+  }
+  // An area beyond the Web Mercator grid cannot select its tiles: refused
+  // when the target takes such tiles and the map holds some at the levels
+  // selected.
+  if (request.selection.area && !AreaFitsWebMercator(*request.selection.area) && request.layout != LayoutGeoKuk) {
+    try {
+      const std::optional<std::vector<long long>> z = SelectedZValues(request.selection);
+      if (store::HoldsWebMercatorRows(map, z ? &*z : nullptr)) {
+        outcome.status = ExportStatus::SelectionRefused;
+        return outcome;
+      }
+    } catch (const SQLite::Error& error) {
+      outcome.status = ExportStatus::Failed;
+      outcome.mapReadFailed = true;
+      outcome.errorCode = error.code;
+      outcome.errorText = platform::Utf16ToUtf8(error.message);
+      return outcome;
+    }
   }
 
   platform::StderrMessageBox stderrMessages;
@@ -142,9 +152,11 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
     return outcome;
   }
 
+  const SelectionFilter filter(request.selection);
   job_.map = &map;
   job_.target = target.get();
   job_.listener = request.listener;
+  job_.selection = request.selection.Everything() ? nullptr : &filter;
   job_.stopRequested = stopped_.load();
   // From here on a stop ends a wait for a lock through the job's request;
   // the last commit of a stopped export waits as long as any statement.
@@ -153,22 +165,15 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
 
   const Clock::time_point start = Clock::now();
   Clock::time_point workStart{};
-  {
-    platform::QueueChannel ended;
-    platform::WorkerThread worker;
-    if (!worker.Start([this, &ended] {
-          RunExport(job_);
-          ended.Post(kJobEnded, 0);
-        })) {
-      outcome.status = ExportStatus::NoWorker;
-      return outcome;
-    }
-    while (!ended.Take(kProgressInterval)) {
-      if (stopped_.load() != 0) job_.stopRequested = 1;
-      if (observer != nullptr) observer->Progress(Snapshot(job_.stats, start, &workStart), false);
-    }
-    worker.Join();
-    if (observer != nullptr) observer->Progress(Snapshot(job_.stats, start, &workStart), true);
+  const bool ran = RunWithProgress([this] { RunExport(job_); },
+                                   [this] {
+                                     if (stopped_.load() != 0) job_.stopRequested = 1;
+                                   },
+                                   [&] { return Snapshot(job_.stats, start, &workStart); }, observer);
+  job_.selection = nullptr;  // the filter ends with this call
+  if (!ran) {
+    outcome.status = ExportStatus::NoWorker;
+    return outcome;
   }
   outcome.seconds = SecondsSince(start);
   if (mbtiles != nullptr) {
@@ -190,6 +195,7 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
   counts.noImage = stats.noImage.load();
   counts.notWritten = stats.notWritten.load();
   counts.rolledBack = stats.rolledBack.load();
+  counts.outsideSelection = stats.outsideSelection.load();
   if (stats.failed.load()) {
     outcome.status = ExportStatus::Failed;
     outcome.errorCode = job_.errorCode;

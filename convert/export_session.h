@@ -5,7 +5,8 @@
 // program), runs the export job on a worker thread while it reports
 // progress, and yields counts that add up (export_job.h):
 //
-//   rowsSeen = written + alreadyPresent + skipped + rolledBack + notReached
+//   rowsSeen = written + alreadyPresent + skipped + outsideSelection
+//            + rolledBack + notReached
 //
 // Which target: --layout mbtiles, or a TARGET whose name ends in
 // ".mbtiles", or an existing file, is an MBTiles file; anything else is a
@@ -27,6 +28,7 @@
 #include "convert/export_job.h"
 #include "convert/image_format.h"
 #include "convert/session_progress.h"
+#include "convert/tile_selection.h"
 #include "store/map_file_open.h"
 
 namespace platform {
@@ -42,6 +44,7 @@ struct ExportRequest {
   std::string map;                                   // MAP, as given
   std::string target;                                // TARGET, as given
   int layout = kTargetByName;                        // LayoutOsmTrackerStorage, LayoutGeoKuk, LayoutMbtiles, or kTargetByName
+  TileSelection selection;                           // which rows to export; empty: every row
   ExportListener* listener = nullptr;                // not owned, may be null; called on the worker
   platform::MessageBoxService* messages = nullptr;   // not owned; database errors of the target (worker); null: stderr
 };
@@ -52,6 +55,7 @@ enum class ExportStatus {
   Failed,          // a failure ended it; see errorCode, errorText, mapReadFailed
   MapRefused,      // the map file cannot be read; see `map`
   TargetRefused,   // the target cannot be written; see `target` (MBTiles) or targetError (folder)
+  SelectionRefused,  // the area reaches beyond the Web Mercator grid, and the map has tiles of it to export
   NoWorker,        // the worker thread could not be started
 };
 
@@ -74,6 +78,7 @@ struct ExportCounts {
   long long noImage = 0;         // skipped: NULL image
   long long notWritten = 0;      // skipped: the file could not be written
   long long rolledBack = 0;      // written, then taken back by the failure that stopped the export
+  long long outsideSelection = 0;  // rows the selection leaves out
   long long notReached = 0;      // rows not read because the export stopped
   long long Skipped() const { return notOfTarget + noName + offGrid + noKey + noImage + notWritten; }
 };
@@ -82,6 +87,7 @@ struct ExportOutcome {
   ExportStatus status = ExportStatus::Done;
   bool toMbtiles = false;                 // the target is an MBTiles file (else a tile tree)
   int layout = kTargetByName;             // a tree's layout: as asked
+  TileSelection selection;                // the selection asked for
   store::MapOpenResult map;               // how the map file was opened
   TargetRefusal refusal = TargetRefusal::None;  // TargetRefused: which refusal
   store::MapOpenResult target;            // an MBTiles target: how it was opened

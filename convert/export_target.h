@@ -20,6 +20,7 @@ enum class ExportSkip {
   NoKey,        // x, y or z holds no int, or s holds no name (NULL, a blob)
   NoImage,      // image is NULL
   NotWritten,   // writing this one file failed (no permission in its folder, ...); the export goes on
+  OutsideSelection,  // the job's selection leaves the row out (never a target's answer)
 };
 
 class ExportTarget {

@@ -5,6 +5,7 @@
 
 #include "convert/conversion_job.h"
 #include "convert/conversion_pass.h"
+#include "convert/tile_selection.h"
 #include "convert/verify_walk.h"
 #include "platform/notification.h"
 #include "platform/utf.h"
@@ -138,6 +139,8 @@ void MbtilesSource::Convert(ConversionJob& job, int pass) {
     const std::string where = job.skipListener != nullptr ? Where(reader) : std::string();
     if (kind != RowKind::Tile) {
       scope.Skipped(where, RowSkip(kind));
+    } else if (job.selection != nullptr && !job.selection->Selects(key)) {
+      scope.Skipped(where, SkipReason::OutsideSelection);
     } else if (reader.Size() > scope.LongestValue()) {
       scope.Skipped(where, SkipReason::Unreadable);
     } else {
@@ -185,6 +188,8 @@ void MbtilesSource::Verify(VerifyJob& job) {
       if (kind != RowKind::Tile) {
         checker.Found(job.listener != nullptr ? Where(reader) + " (" + RowKindText(kind) + ")" : std::string(),
                       VerifyFinding::NotTile);
+      } else if (job.selection != nullptr && !job.selection->Selects(key)) {
+        checker.Found(job.listener != nullptr ? Where(reader) : std::string(), VerifyFinding::OutsideSelection);
       } else if (reader.Size() > longest) {
         checker.Found(job.listener != nullptr ? Where(reader) : std::string(), VerifyFinding::Unreadable);
       } else {

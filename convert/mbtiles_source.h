@@ -10,6 +10,7 @@
 //   no tile    tile_data NULL, a column or row outside its zoom level, or a
 //              zoom level that is no integer of 0 .. 31: skipped, counted
 //              (not tiles, and by reason) and told to the listener
+// A tile the job's selection leaves out is counted as outside it.
 //
 // The counting pass is one count of the rows. The converting pass posts
 // its progress every kRowsPerGroup rows, where the batch rule may commit.

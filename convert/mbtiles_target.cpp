@@ -12,17 +12,8 @@
 
 namespace convert {
 
-namespace {
-
-std::string SqliteText(SQLite::Database& db, int rc) {
-  if (db.errorText != nullptr) return db.errorText;
-  return db.handle != nullptr ? sqlite3_errmsg(db.handle) : sqlite3_errstr(rc);
-}
-
-}  // namespace
-
 MbtilesTarget::MbtilesTarget(SQLite::Database& db, std::string name, bool created)
-    : db_(db), writer_(db), name_(std::move(name)), created_(created) {
+    : db_(db), writer_(db), name_(std::move(name)), created_(created), batch_(db, kCommitBatch, kCommitInterval) {
   if (db_.handle != nullptr) {
     const char* file = sqlite3_db_filename(db_.handle, "main");
     if (file != nullptr) writeback_.Attach(file);  // not found: the writing waits for the commits
@@ -41,16 +32,10 @@ ImageFormat MbtilesTarget::MetadataFormat() const {
   return *most == 0 ? ImageFormat::Png : static_cast<ImageFormat>(most - counts.begin());
 }
 
-void MbtilesTarget::RollBack(int rc, std::string* failure, int* code) {
-  *failure = SqliteText(db_, rc);
+void MbtilesTarget::RollBack(int rc, const std::string& text, std::string* failure, int* code) {
+  *failure = text;
   *code = rc;
-  if (db_.handle != nullptr && sqlite3_get_autocommit(db_.handle) == 0) {
-    db_.inTransaction = 1;
-    db_.rollback();
-  }
-  db_.inTransaction = 0;
-  rolledBack_ += pending_;
-  pending_ = 0;
+  rolledBack_ += batch_.RollBack();
 }
 
 ExportTarget::Put MbtilesTarget::Write(const store::StoredTile& tile, ExportSkip* skip, std::string* failure,
@@ -64,21 +49,12 @@ ExportTarget::Put MbtilesTarget::Write(const store::StoredTile& tile, ExportSkip
     *skip = ExportSkip::OffGrid;
     return Put::Skipped;
   }
-  if (db_.inTransaction == 0) {
-    db_.inTransaction = 1;
-    batchBegun_ = std::chrono::steady_clock::now();
-    const int rc = db_.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec
-    if (rc != SQLITE_OK) {
-      RollBack(rc, failure, code);
-      return Put::Stop;
-    }
-  }
+  batch_.BeginIfNone();
   store::MbtilesWriter::Outcome outcome;
   try {
     outcome = writer_.Insert(row, tile.image, tile.size);
   } catch (const SQLite::Error& error) {
-    RollBack(error.code, failure, code);
-    *failure = platform::Utf16ToUtf8(error.message);
+    RollBack(error.code, platform::Utf16ToUtf8(error.message), failure, code);
     return Put::Stop;
   }
   switch (outcome) {
@@ -94,12 +70,11 @@ ExportTarget::Put MbtilesTarget::Write(const store::StoredTile& tile, ExportSkip
       const int rc = writer_.ErrorCode();
       const std::string text = platform::Utf16ToUtf8(writer_.ErrorMessage());
       if (db_.messageBoxes() != nullptr) db_.messageBoxes()->Show(writer_.ErrorMessage(), platform::MessageStyle::Exclamation);
-      RollBack(rc, failure, code);
-      *failure = text;
+      RollBack(rc, text, failure, code);
       return Put::Stop;
     }
   }
-  ++pending_;
+  batch_.Stored();
   ++formats_[static_cast<int>(SniffImageFormat(tile.image, tile.size))];
   const int zoom = static_cast<int>(row.zoom);
   const store::GeoArea area = store::WebMercatorTileArea(zoom, tile.key.x, tile.key.y);
@@ -132,42 +107,27 @@ bool MbtilesTarget::Commit(std::string* failure, int* code) {
   try {
     written = writer_.WriteMetadata(metadata);
   } catch (const SQLite::Error& error) {
-    RollBack(error.code, failure, code);
-    *failure = platform::Utf16ToUtf8(error.message);
+    RollBack(error.code, platform::Utf16ToUtf8(error.message), failure, code);
     return false;
   }
   if (!written) {
-    const std::string text = platform::Utf16ToUtf8(writer_.ErrorMessage());
-    RollBack(writer_.ErrorCode(), failure, code);
-    *failure = text;
+    RollBack(writer_.ErrorCode(), platform::Utf16ToUtf8(writer_.ErrorMessage()), failure, code);
     return false;
   }
-  db_.inTransaction = 0;
-  const int rc = db_.exec(SQLite::kCommitSql);  // a failure is shown by exec
-  if (rc != SQLITE_OK) {
-    RollBack(rc, failure, code);
+  std::u16string text;
+  if (!batch_.Commit(code, &text)) {
+    *failure = platform::Utf16ToUtf8(text);
+    rolledBack_ += batch_.Pending();
     return false;
   }
-  pending_ = 0;
   return true;
 }
 
-bool MbtilesTarget::BatchPoint(std::string* failure, int* code) {
-  const bool due = pending_ >= kCommitBatch ||
-                   (pending_ > 0 && std::chrono::steady_clock::now() - batchBegun_ >= kCommitInterval);
-  return !due || Commit(failure, code);
-}
+bool MbtilesTarget::BatchPoint(std::string* failure, int* code) { return !batch_.Due() || Commit(failure, code); }
 
 bool MbtilesTarget::Finish(std::string* failure, int* code) {
   // A file the export made gets its metadata even when no tile went in.
-  if (db_.inTransaction == 0 && created_) {
-    db_.inTransaction = 1;
-    const int rc = db_.exec(SQLite::kBeginTransactionSql);
-    if (rc != SQLITE_OK) {
-      RollBack(rc, failure, code);
-      return false;
-    }
-  }
+  if (created_) batch_.BeginIfNone();
   return Commit(failure, code);
 }
 

@@ -3,7 +3,8 @@
 // grid) has no place there and is skipped (NotOfTarget).
 //
 // Rows go in in batches, one transaction each, committed on the conversion
-// job's rule (kCommitBatch tiles, or kCommitInterval open): every commit
+// job's rule (CommitBatch: kCommitBatch tiles, or kCommitInterval open):
+// every commit
 // also brings the metadata up to date (name, format, bounds, minzoom,
 // maxzoom of the tiles written), so that the file is a whole MBTiles file
 // after any commit, also after a stop or a failure. A failure rolls the open
@@ -14,10 +15,10 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <string>
 
+#include "convert/commit_batch.h"
 #include "convert/export_target.h"
 #include "convert/image_format.h"
 #include "platform/file_writeback.h"
@@ -50,16 +51,16 @@ class MbtilesTarget : public ExportTarget {
 
  private:
   bool Commit(std::string* failure, int* code);
-  // Rolls the open batch back after a failure with SQLite's code `rc`.
-  void RollBack(int rc, std::string* failure, int* code);
+  // Rolls the open batch back after a failure with SQLite's code `rc` and
+  // text `text`.
+  void RollBack(int rc, const std::string& text, std::string* failure, int* code);
 
   SQLite::Database& db_;                        // not owned
   store::MbtilesWriter writer_;                 // the prepared insert
   std::string name_;                            // the metadata "name"
   bool created_;                                // the export made the file
-  long long pending_ = 0;                       // tiles written in the open transaction
+  CommitBatch batch_;                           // the open transaction and its tiles
   long long rolledBack_ = 0;                    // tiles taken back, not yet taken by TakeRolledBack()
-  std::chrono::steady_clock::time_point batchBegun_;  // when the open transaction began
   std::array<long long, kImageFormatCount> formats_{};  // tiles written by format
   store::MbtilesExtent extent_;                 // what they cover
   platform::FileWriteback writeback_;           // starts the file's writing to disk early

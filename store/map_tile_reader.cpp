@@ -36,7 +36,8 @@ std::string Shown(sqlite3_stmt* statement, int column) {
 
 }  // namespace
 
-MapTileReader::MapTileReader(SQLite::Database& database) : database_(database) {}
+MapTileReader::MapTileReader(SQLite::Database& database, bool imagesOnDemand)
+    : database_(database), imagesOnDemand_(imagesOnDemand) {}
 
 void MapTileReader::NoteError(int code) {
   errorCode_ = code;
@@ -55,6 +56,13 @@ std::optional<long long> MapTileReader::CountRows() {
 }
 
 MapTileReader::Step MapTileReader::Next() {
+  if (!rows_ && imagesOnDemand_) {
+    try {
+      rows_ = database_.prepare(kSelectTileKeysSql);
+    } catch (const SQLite::Error&) {
+      imagesOnDemand_ = false;  // a table without rowid: the images come with the rows
+    }
+  }
   if (!rows_) rows_ = database_.prepare(kSelectTilesSql);  // throws SQLite::Error
   sqlite3_stmt* statement = rows_->handle;
   const int rc = sqlite3_step(statement);
@@ -100,18 +108,41 @@ MapTileReader::Step MapTileReader::Next() {
       tile.source = StoredTile::Source::Unnamed;
       break;
   }
-  if (sqlite3_column_type(statement, 4) == SQLITE_NULL) {
-    tile.image = nullptr;
-    tile.size = 0;
-  } else {
-    // The pointer is taken before the length, as SQLite asks. An empty blob
-    // has a null pointer: it is an empty image, not NULL.
-    static const unsigned char kEmpty = 0;
-    const void* blob = sqlite3_column_blob(statement, 4);
-    tile.size = static_cast<std::size_t>(sqlite3_column_bytes(statement, 4));
-    tile.image = blob != nullptr ? static_cast<const unsigned char*>(blob) : &kEmpty;
-  }
+  imageLoaded_ = false;
+  tile.image = nullptr;
+  tile.size = 0;
+  if (!imagesOnDemand_) TakeImage(statement, 4);
   return Step::Row;
+}
+
+void MapTileReader::TakeImage(sqlite3_stmt* statement, int column) {
+  imageLoaded_ = true;
+  if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
+    tile_.image = nullptr;
+    tile_.size = 0;
+    return;
+  }
+  // The pointer is taken before the length, as SQLite asks. An empty blob
+  // has a null pointer: it is an empty image, not NULL.
+  static const unsigned char kEmpty = 0;
+  const void* blob = sqlite3_column_blob(statement, column);
+  tile_.size = static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
+  tile_.image = blob != nullptr ? static_cast<const unsigned char*>(blob) : &kEmpty;
+}
+
+bool MapTileReader::LoadImage() {
+  if (imageLoaded_ || !rows_) return true;
+  if (!image_) image_ = database_.prepare(kSelectImageByRowidSql);  // throws SQLite::Error
+  sqlite3_stmt* statement = image_->handle;
+  sqlite3_reset(statement);
+  sqlite3_bind_int64(statement, 1, sqlite3_column_int64(rows_->handle, 4));
+  const int rc = sqlite3_step(statement);
+  if (rc != SQLITE_ROW) {
+    NoteError(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    return false;
+  }
+  TakeImage(statement, 0);
+  return true;
 }
 
 std::string MapTileReader::Describe() const {

@@ -19,6 +19,8 @@
 #pragma once
 
 #include <cstddef>
+#include <sqlite3.h>
+
 #include <optional>
 #include <string>
 
@@ -29,6 +31,10 @@ namespace store {
 
 inline constexpr char16_t kCountTilesSql[] = u"SELECT count(*) FROM `tiles`";
 inline constexpr char16_t kSelectTilesSql[] = u"SELECT `x`, `y`, `z`, `s`, `image` FROM `tiles`";
+// The same rows without their images, and one row's image, for a reader that
+// takes the images of only some rows.
+inline constexpr char16_t kSelectTileKeysSql[] = u"SELECT `x`, `y`, `z`, `s`, rowid FROM `tiles`";
+inline constexpr char16_t kSelectImageByRowidSql[] = u"SELECT `image` FROM `tiles` WHERE rowid = ?";
 
 // One row of `tiles`.
 struct StoredTile {
@@ -52,7 +58,11 @@ class MapTileReader {
     Failed,  // reading failed; see ErrorCode()/ErrorMessage()
   };
 
-  explicit MapTileReader(SQLite::Database& database);  // not owned; an open map file
+  // `database`: an open map file (not owned). With `imagesOnDemand` a row's
+  // image is read only when LoadImage() asks for it (a table without rowid
+  // is read with its images all the same), so that rows left out cost no
+  // read of their image.
+  explicit MapTileReader(SQLite::Database& database, bool imagesOnDemand = false);
 
   // The number of rows, or nullopt when counting failed. Throws
   // SQLite::Error when the count cannot be prepared.
@@ -62,7 +72,14 @@ class MapTileReader {
   // prepare failure throws SQLite::Error.
   Step Next();
 
+  // The current row. Without imagesOnDemand its image is set at once;
+  // with it, after LoadImage().
   const StoredTile& Tile() const { return tile_; }
+
+  // Reads the current row's image into Tile(). Returns false when that
+  // fails (ErrorCode()/ErrorMessage()). Throws SQLite::Error when the image
+  // statement cannot be prepared.
+  bool LoadImage();
 
   // The current row's key as SQLite holds it, for messages:
   // x 434, y 163, z 4, s "turist".
@@ -75,7 +92,13 @@ class MapTileReader {
   void NoteError(int code);
 
   SQLite::Database& database_;             // not owned
+  // Reads the image of column `column` of `statement` into tile_.
+  void TakeImage(sqlite3_stmt* statement, int column);
+
+  bool imagesOnDemand_;                    // rows come without their images
   std::optional<SQLite::Statement> rows_;  // the SELECT, once prepared
+  std::optional<SQLite::Statement> image_; // imagesOnDemand: the image of one row, once prepared
+  bool imageLoaded_ = false;               // tile_ holds the current row's image
   StoredTile tile_;                        // the current row
   int errorCode_ = 0;                      // SQLite's code of the last failure
   std::u16string errorMessage_;            // SQLite's text of the last failure

@@ -235,4 +235,76 @@ TEST(CvmapExportTest, TmsTrees) {
   EXPECT_TRUE(Has(r.err, "--layout tms")) << r.err;
 }
 
+// EXP-6: the selection applies to export and to an MBTiles source: rows it
+// leaves out are counted apart and never written; an area beyond the Web
+// Mercator grid is refused where Web Mercator tiles would be taken.
+TEST(CvmapExportTest, Selection) {
+  TempTree work;
+  const std::string map = work.Path("m.cvmap");
+  ASSERT_EQ(RunCvmap({"create", map}).exitCode, 0);
+  Sql(map,
+      "INSERT INTO tiles VALUES (0, 0, 16, 0, 'z1');"       // zoom 1, the north-west quarter
+      "INSERT INTO tiles VALUES (1, 1, 16, 0, 'z1se');"     // zoom 1, the south-east quarter
+      "INSERT INTO tiles VALUES (1, 0, 16, 0, 'z1ne');"     // zoom 1, the north-east quarter
+      "INSERT INTO tiles VALUES (3, 3, 15, 0, 'z2');"       // zoom 2
+      "INSERT INTO tiles VALUES (1, 2, 4, 'turist', 'g');"  // GeoKuk, zoom 13
+      "INSERT INTO tiles VALUES (1, 3, 4, 'relief', 'h');");
+  struct Case {
+    std::vector<std::string> options;
+    const char* target;
+    const char* summary;
+    std::vector<std::string> files;  // in the target, for a folder
+  };
+  const std::vector<Case> cases = {
+      {{"--zoom", "1"}, "zoom1", "6 rows read, 3 tiles written, 0 already present, 0 skipped, 3 outside the selection",
+       {"1/0/0.png", "1/1/0.png", "1/1/1.png"}},
+      {{"--source", "turist"}, "turist",
+       "6 rows read, 5 tiles written, 0 already present, 0 skipped, 1 outside the selection",
+       {"00/00/00/00/turist_13_0000001_0000002.kachle", "1/0/0.png", "1/1/0.png", "1/1/1.png", "2/3/3.png"}},
+      {{"--zoom", "1", "--area", "10,10,20,20"}, "ne.mbtiles",
+       "6 rows read, 1 tiles written, 0 already present, 0 skipped, 5 outside the selection", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    std::vector<std::string> args{"export", map, work.Path(c.target)};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Result r = RunCvmap(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, c.summary)) << r.out;
+    if (c.files.empty()) continue;
+    std::vector<std::string> files;
+    for (const auto& [path, bytes] : TreeFiles(work.Path(c.target))) files.push_back(path);
+    EXPECT_EQ(files, c.files);
+  }
+  // The MBTiles file holds the north-east tile of zoom 1: column 1, row 1.
+  const std::vector<test_support::MbtilesRow> rows = test_support::ReadMbtiles(work.Path("ne.mbtiles"));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].data, "z1ne");
+  EXPECT_EQ(rows[0].column, 1);
+  EXPECT_EQ(rows[0].row, 1);
+  Result r = RunCvmap({"export", map, work.Path("none"), "--zoom", "9"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "is in the selection")) << r.err;
+  r = RunCvmap({"export", map, work.Path("far.mbtiles"), "--area", "86,0,87,1"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Has(r.err, "--area")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(work.Path("far.mbtiles")));
+  r = RunCvmap({"export", map, work.Path("far"), "--area", "86,0,87,1", "--layout", "geokuk"});
+  EXPECT_NE(r.exitCode, 2) << r.err;  // GeoKuk tiles may take any latitude
+
+  // The MBTiles source: --zoom takes one level.
+  const std::string tiles = work.Path("all.mbtiles");
+  ASSERT_EQ(RunCvmap({"export", map, tiles}).exitCode, 0);
+  r = RunCvmap({"convert", tiles, work.Path("z2.cvmap"), "--zoom", "2"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "4 rows seen, 1 tiles stored, 0 already present, 0 not tiles, 0 unreadable, 3 outside "
+                         "the selection"))
+      << r.out;
+  r = RunCvmap({"verify", tiles, work.Path("z2.cvmap"), "--zoom", "2"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  r = RunCvmap({"convert", tiles, work.Path("far.cvmap"), "--area", "86,0,87,1"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(Has(r.err, "MBTiles tiles")) << r.err;
+}
+
 }  // namespace

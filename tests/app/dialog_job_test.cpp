@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "dialog_fixture.h"
+#include "tests/support/mbtiles_fixture.h"
 
 namespace app_test {
 namespace {
@@ -203,6 +204,27 @@ TEST_F(DialogTest, ProgressRangeEdges) {
   EXPECT_EQ(qobject_cast<QLabel*>(fresh.GetDlgItem(res::IDC_TILE_COUNT))->text(), "0 z 0");
   EXPECT_EQ(bar->value(), 0);
   EXPECT_LT(bar->minimum(), bar->maximum()) << "an empty range is a busy indicator";
+}
+
+// JOB-7: an MBTiles file as the source: the probe knows it by its content,
+// its indicator is green and says so, the radio buttons keep the folder
+// layout chosen, and the job stores its tiles with the rows flipped; the
+// counter counts rows.
+TEST_F(DialogTest, MbtilesFileConverts) {
+  test_support::WriteMbtiles(Path("atlas.dat").toStdString(), {{1, 0, 0, "sw"}, {1, 1, 1, "ne"}, {1, 5, 5, "off"}});
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", Path("atlas.dat").toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  ASSERT_TRUE(LayoutShown(res::IDC_LAYOUT_GEOKUK));
+  ASSERT_TRUE(ConvertButton()->isEnabled());
+  EXPECT_TRUE(dlg().GetDlgItem(res::IDC_SOURCE_STATUS)->accessibleDescription().contains("soubor MBTiles"));
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(StoredTiles(target), (std::vector<StoredTile>{{0, 1, 16, "0"}, {1, 0, 16, "0"}}));
+  EXPECT_EQ(Counter(), "0 z 3");
+  EXPECT_TRUE(LayoutShown(res::IDC_LAYOUT_GEOKUK));
+  EXPECT_TRUE(presenter_.Messages().empty());
 }
 
 }  // namespace

@@ -63,7 +63,8 @@ inline void WriteMbtiles(const std::string& path, const std::vector<MbtilesRow>&
   ExecOrThrow(db, "BEGIN");
   int id = 0;
   for (const MbtilesRow& r : rows) {
-    const std::string tileId = "t" + std::to_string(id++);
+    std::string tileId = "t";
+    tileId += std::to_string(id++);
     sqlite3_bind_int64(insertMap, 1, r.zoom);
     sqlite3_bind_int64(insertMap, 2, r.column);
     sqlite3_bind_int64(insertMap, 3, r.row);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,21 @@ inline double TimeProcess(const std::string& program, const std::vector<std::str
   int status = 0;
   if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The options every tree benchmark takes: --tiles N, --rounds R, --dir
+// FOLDER (each followed by its value), into the given defaults. Returns
+// false, after printing `usage`, for a count that is not positive.
+inline bool ReadBenchOptions(int argc, char** argv, const char* usage, int* tiles, int* rounds, std::string* dir) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--tiles") *tiles = std::atoi(argv[i + 1]);
+    if (option == "--rounds") *rounds = std::atoi(argv[i + 1]);
+    if (option == "--dir") *dir = argv[i + 1];
+  }
+  if (*tiles > 0 && *rounds > 0) return true;
+  std::fprintf(stderr, "usage: %s\n", usage);
+  return false;
 }
 
 inline double Median(std::vector<double> v) {

@@ -116,13 +116,7 @@ int main(int argc, char** argv) {
   int tiles = 20000;
   int rounds = 5;
   std::string dir = CORVANE_BENCH_DATA;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--tiles") == 0) tiles = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--dir") == 0) dir = argv[i + 1];
-  }
-  if (tiles <= 0 || rounds <= 0) {
-    std::fprintf(stderr, "usage: export_bench [--tiles N] [--rounds R] [--dir FOLDER]\n");
+  if (!bench::ReadBenchOptions(argc, argv, "export_bench [--tiles N] [--rounds R] [--dir FOLDER]", &tiles, &rounds, &dir)) {
     return 2;
   }
   bench::BenchTree tree;

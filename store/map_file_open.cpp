@@ -59,11 +59,7 @@ std::string ErrorText(const SQLite::Database& db) {
 }
 
 MapOpenResult Result(MapOpenStatus status, std::string detail = "", std::string folder = "") {
-  MapOpenResult result;
-  result.status = status;
-  result.detail = std::move(detail);
-  result.folder = std::move(folder);
-  return result;
+  return MapOpenResultOf(status, std::move(detail), std::move(folder));
 }
 
 void Reset(SQLite::Database& db) {
@@ -110,6 +106,14 @@ MapOpenResult Create(SQLite::Database& db, const std::string& path) {
 }
 
 }  // namespace
+
+MapOpenResult MapOpenResultOf(MapOpenStatus status, std::string detail, std::string folder) {
+  MapOpenResult result;
+  result.status = status;
+  result.detail = std::move(detail);
+  result.folder = std::move(folder);
+  return result;
+}
 
 MapOpenResult CheckDatabaseWritable(SQLite::Database& db, const std::string& path) {
   if (sqlite3_db_readonly(db.handle, "main") == 1) {

@@ -57,6 +57,9 @@ struct MapOpenResult {
   bool created = false; // writing: the schema was created by this open
 };
 
+// A result of `status`, with `detail` and `folder`.
+MapOpenResult MapOpenResultOf(MapOpenStatus status, std::string detail = "", std::string folder = "");
+
 // Opens `path` on `db` for a conversion, as described above. Messages of the
 // statements it runs are held back and turned into `detail`; nothing is shown.
 MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& path);

@@ -39,20 +39,8 @@ std::string Shown(sqlite3_stmt* statement, int column) {
 MapTileReader::MapTileReader(SQLite::Database& database, bool imagesOnDemand)
     : database_(database), imagesOnDemand_(imagesOnDemand) {}
 
-void MapTileReader::NoteError(int code) {
-  errorCode_ = code;
-  const void* text = database_.handle != nullptr ? sqlite3_errmsg16(database_.handle) : nullptr;
-  errorMessage_ = text != nullptr ? std::u16string(static_cast<const char16_t*>(text)) : std::u16string();
-}
-
 std::optional<long long> MapTileReader::CountRows() {
-  SQLite::Statement count = database_.prepare(kCountTilesSql);  // throws SQLite::Error
-  const int rc = sqlite3_step(count.handle);
-  if (rc != SQLITE_ROW) {
-    NoteError(rc);
-    return std::nullopt;
-  }
-  return sqlite3_column_int64(count.handle, 0);
+  return CountOf(database_, kCountTilesSql, &error_);  // throws SQLite::Error
 }
 
 MapTileReader::Step MapTileReader::Next() {
@@ -68,7 +56,7 @@ MapTileReader::Step MapTileReader::Next() {
   const int rc = sqlite3_step(statement);
   if (rc == SQLITE_DONE) return Step::End;
   if (rc != SQLITE_ROW) {
-    NoteError(rc);
+    error_.Note(database_, rc);
     return Step::Failed;
   }
   StoredTile& tile = tile_;
@@ -138,7 +126,7 @@ bool MapTileReader::LoadImage() {
   sqlite3_bind_int64(statement, 1, sqlite3_column_int64(rows_->handle, 4));
   const int rc = sqlite3_step(statement);
   if (rc != SQLITE_ROW) {
-    NoteError(rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
+    error_.Note(database_, rc == SQLITE_DONE ? SQLITE_CORRUPT : rc);
     return false;
   }
   TakeImage(statement, 0);

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "store/sqlite_database.h"
+#include "store/step_error.h"
 #include "store/tile_key.h"
 
 namespace store {
@@ -85,12 +86,10 @@ class MapTileReader {
   // x 434, y 163, z 4, s "turist".
   std::string Describe() const;
 
-  int ErrorCode() const { return errorCode_; }
-  const std::u16string& ErrorMessage() const { return errorMessage_; }
+  int ErrorCode() const { return error_.code; }
+  const std::u16string& ErrorMessage() const { return error_.message; }
 
  private:
-  void NoteError(int code);
-
   SQLite::Database& database_;             // not owned
   // Reads the image of column `column` of `statement` into tile_.
   void TakeImage(sqlite3_stmt* statement, int column);
@@ -100,8 +99,7 @@ class MapTileReader {
   std::optional<SQLite::Statement> image_; // imagesOnDemand: the image of one row, once prepared
   bool imageLoaded_ = false;               // tile_ holds the current row's image
   StoredTile tile_;                        // the current row
-  int errorCode_ = 0;                      // SQLite's code of the last failure
-  std::u16string errorMessage_;            // SQLite's text of the last failure
+  StepError error_;                        // the last failure
 };
 
 }  // namespace store

@@ -130,20 +130,8 @@ bool IsMbtilesFile(const std::string& path) {
 
 MbtilesReader::MbtilesReader(SQLite::Database& database) : database_(database) {}
 
-void MbtilesReader::NoteError(int code) {
-  errorCode_ = code;
-  const void* text = database_.handle != nullptr ? sqlite3_errmsg16(database_.handle) : nullptr;
-  errorMessage_ = text != nullptr ? std::u16string(static_cast<const char16_t*>(text)) : std::u16string();
-}
-
 std::optional<long long> MbtilesReader::CountRows() {
-  SQLite::Statement count = database_.prepare(kMbtilesCountSql);  // throws SQLite::Error
-  const int rc = sqlite3_step(count.handle);
-  if (rc != SQLITE_ROW) {
-    NoteError(rc);
-    return std::nullopt;
-  }
-  return sqlite3_column_int64(count.handle, 0);
+  return CountOf(database_, kMbtilesCountSql, &error_);  // throws SQLite::Error
 }
 
 MbtilesReader::Step MbtilesReader::Next() {
@@ -152,7 +140,7 @@ MbtilesReader::Step MbtilesReader::Next() {
   const int rc = sqlite3_step(statement);
   if (rc == SQLITE_DONE) return Step::End;
   if (rc != SQLITE_ROW) {
-    NoteError(rc);
+    error_.Note(database_, rc);
     return Step::Failed;
   }
   key_.zoomInteger = sqlite3_column_type(statement, 0) == SQLITE_INTEGER;
@@ -173,7 +161,7 @@ MbtilesReader::Step MbtilesReader::Next() {
   size_ = static_cast<std::size_t>(sqlite3_column_bytes(statement, 3));
   data_ = blob != nullptr ? static_cast<const unsigned char*>(blob) : &kEmpty;
   if (blob == nullptr && sqlite3_errcode(database_.handle) == SQLITE_NOMEM) {
-    NoteError(SQLITE_NOMEM);
+    error_.Note(database_, SQLITE_NOMEM);
     return Step::Failed;
   }
   return Step::Row;

@@ -28,6 +28,7 @@
 
 #include "store/mbtiles.h"
 #include "store/sqlite_database.h"
+#include "store/step_error.h"
 
 namespace store {
 
@@ -80,19 +81,16 @@ class MbtilesReader {
   const unsigned char* Data() const { return data_; }
   std::size_t Size() const { return size_; }
 
-  int ErrorCode() const { return errorCode_; }
-  const std::u16string& ErrorMessage() const { return errorMessage_; }
+  int ErrorCode() const { return error_.code; }
+  const std::u16string& ErrorMessage() const { return error_.message; }
 
  private:
-  void NoteError(int code);
-
   SQLite::Database& database_;                 // not owned
   std::optional<SQLite::Statement> rows_;      // the SELECT of the rows, once prepared
   MbtilesKey key_;                             // the current row's key columns
   const unsigned char* data_ = nullptr;        // its tile_data; owned by SQLite until the next step
   std::size_t size_ = 0;                       // its length in bytes
-  int errorCode_ = 0;                          // SQLite's code of the last failure
-  std::u16string errorMessage_;                // SQLite's text of the last failure
+  StepError error_;                        // the last failure
 };
 
 }  // namespace store

@@ -25,11 +25,7 @@ constexpr char kHasTileIndexSql[] =
 constexpr char kTilesTypeSql[] = "SELECT type FROM sqlite_master WHERE name = 'tiles'";
 
 MapOpenResult Result(MapOpenStatus status, std::string detail = "", std::string folder = "") {
-  MapOpenResult result;
-  result.status = status;
-  result.detail = std::move(detail);
-  result.folder = std::move(folder);
-  return result;
+  return MapOpenResultOf(status, std::move(detail), std::move(folder));
 }
 
 void Reset(SQLite::Database& db) {
@@ -143,12 +139,6 @@ MapOpenResult OpenMbtilesForWriting(SQLite::Database& db, const std::string& pat
 
 MbtilesWriter::MbtilesWriter(SQLite::Database& database) : database_(database) {}
 
-void MbtilesWriter::NoteError(int code) {
-  errorCode_ = code;
-  const void* text = database_.handle != nullptr ? sqlite3_errmsg16(database_.handle) : nullptr;
-  errorMessage_ = text != nullptr ? std::u16string(static_cast<const char16_t*>(text)) : std::u16string();
-}
-
 MbtilesWriter::Outcome MbtilesWriter::Insert(const MbtilesKey& key, const unsigned char* data, std::size_t size) {
   if (!insert_) insert_ = database_.prepare(kMbtilesInsertTileSql);  // throws SQLite::Error
   sqlite3_stmt* statement = insert_->handle;
@@ -171,7 +161,7 @@ MbtilesWriter::Outcome MbtilesWriter::Insert(const MbtilesKey& key, const unsign
       outcome = Outcome::Duplicate;
     } else {
       outcome = Outcome::Failed;
-      NoteError(rc);
+      error_.Note(database_, rc);
     }
   }
   sqlite3_reset(statement);
@@ -190,7 +180,7 @@ bool MbtilesWriter::WriteMetadata(const MbtilesMetadata& metadata) {
       if (name != nullptr) held[reinterpret_cast<const char*>(name)] = value ? reinterpret_cast<const char*>(value) : "";
     }
     if (rc != SQLITE_DONE) {
-      NoteError(rc);
+      error_.Note(database_, rc);
       return false;
     }
   }
@@ -238,7 +228,7 @@ bool MbtilesWriter::WriteMetadata(const MbtilesMetadata& metadata) {
       sqlite3_reset(insert.handle);
     }
     if (rc != SQLITE_DONE) {
-      NoteError(rc);
+      error_.Note(database_, rc);
       return false;
     }
   }

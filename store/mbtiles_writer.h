@@ -33,6 +33,7 @@
 #include "store/map_file_open.h"
 #include "store/mbtiles.h"
 #include "store/sqlite_database.h"
+#include "store/step_error.h"
 
 namespace store {
 
@@ -84,16 +85,13 @@ class MbtilesWriter {
   // statement cannot be prepared.
   bool WriteMetadata(const MbtilesMetadata& metadata);
 
-  int ErrorCode() const { return errorCode_; }
-  const std::u16string& ErrorMessage() const { return errorMessage_; }
+  int ErrorCode() const { return error_.code; }
+  const std::u16string& ErrorMessage() const { return error_.message; }
 
  private:
-  void NoteError(int code);
-
   SQLite::Database& database_;                 // not owned
   std::optional<SQLite::Statement> insert_;    // the INSERT, once prepared
-  int errorCode_ = 0;                          // SQLite's code of the last failure
-  std::u16string errorMessage_;                // SQLite's text of the last failure
+  StepError error_;                        // the last failure
 };
 
 // "west,south,east,north" of `extent`, each the shortest decimal that reads

@@ -66,6 +66,8 @@ bool WriteRow(ExportJob& job, store::MapTileReader& reader) {
     skip = ExportSkip::OutsideSelection;
     put = ExportTarget::Put::Skipped;
   } else if (!reader.LoadImage()) {
+    // The row was not read after all: it counts as not reached.
+    stats.rowsSeen.fetch_sub(1, std::memory_order_relaxed);
     FailReading(job, reader.ErrorCode(), reader.ErrorMessage());
     return false;
   } else if (tile.image == nullptr) {
@@ -134,6 +136,8 @@ void RunExport(ExportJob& job) {
     try {
       goOn = WriteRow(job, reader);
     } catch (const SQLite::Error& error) {
+      // The image statement could not be prepared: the row was not read.
+      job.stats.rowsSeen.fetch_sub(1, std::memory_order_relaxed);
       FailReading(job, error.code, error.message);
     }
     if (!goOn) break;

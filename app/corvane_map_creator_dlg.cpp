@@ -56,7 +56,7 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
       messageBoxes_(&shownMessages_),
       notifications_(this, [this](int code, int count) { OnWorkerNotify(code, count); }) {
   assert(services_.settings != nullptr && services_.presenter != nullptr &&
-         services_.choosers != nullptr);
+         services_.choosers != nullptr && services_.clock);
   sourcePath_ = QString::fromStdU16String(
       services_.settings->GetString(res::kSettingsSection, res::kSettingFolder, u""));
   targetPath_ = QString::fromStdU16String(
@@ -93,6 +93,7 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
   jobRate_->setGeometry(units.ToPixels(155, 135, 158, 8));
   jobRate_->setTextFormat(Qt::PlainText);
   jobRate_->setObjectName(QStringLiteral("IDC_JOB_RATE"));
+  jobRate_->setProperty(app::kControlIdProperty, res::IDC_JOB_RATE);
   jobRate_->setAccessibleName(FromUtf16(res::kJobRateName));
   jobRate_->setAccessibleDescription(FromUtf16(res::kJobRateDescription));
   jobRate_->setToolTip(FromUtf16(res::kJobRateDescription));
@@ -118,9 +119,6 @@ void CCorvaneMapCreatorDlg::BuildBesideTheForm(const std::map<int, QWidget*>& fo
   }
   tileCount_->setAccessibleDescription(FromUtf16(res::kCounterDescription));
   progressBar_->setAccessibleDescription(FromUtf16(res::kProgressDescription));
-  for (QLabel* label : form_->findChildren<QLabel*>()) {
-    if (label->accessibleName().isEmpty()) label->setAccessibleName(label->text());
-  }
 
   selection_ = new app::SelectionPanel(this);
   selection_->Load(*services_.settings);
@@ -149,6 +147,15 @@ void CCorvaneMapCreatorDlg::BuildBesideTheForm(const std::map<int, QWidget*>& fo
     last = GetDlgItem(id);
   }
   resize(formWidth + 700, std::max(formHeight + selection_->sizeHint().height() + 16, 620));
+
+  // A text of the window is named by what it says and described by the
+  // control it labels, or by itself.
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->accessibleName().isEmpty()) label->setAccessibleName(label->text());
+    if (label->accessibleDescription().isEmpty()) {
+      label->setAccessibleDescription(label->buddy() != nullptr ? label->buddy()->accessibleDescription() : label->text());
+    }
+  }
 }
 
 CCorvaneMapCreatorDlg::~CCorvaneMapCreatorDlg() {
@@ -410,7 +417,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   selection_->setEnabled(false);
   preview_->SetJobRunning(true);
   convertingShown_ = false;
-  rate_.StartJob(convert::RateMeter::Clock::now());
+  rate_.StartJob(services_.clock());
   jobRate_->clear();
   rateTimer_->start();
   doneCount_ = 0;

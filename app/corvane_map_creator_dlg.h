@@ -48,6 +48,7 @@
 #include <QPixmap>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <map>
 
 #include "app/shown_message_log.h"
@@ -83,6 +84,8 @@ class CCorvaneMapCreatorDlg : public QDialog {
     platform::SettingsStore* settings = nullptr;      // the two paths
     platform::MessageBoxService* presenter = nullptr; // shows a box on the window thread
     app::PathChoosers* choosers = nullptr;            // folder and file choosers
+    // The clock of the job's speed and time left; tests give their own.
+    std::function<convert::RateMeter::Clock::time_point()> clock = convert::RateMeter::Clock::now;
   };
 
   // Refresh flags.

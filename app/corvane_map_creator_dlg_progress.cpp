@@ -21,7 +21,7 @@ constexpr double kTimedJobSeconds = 3;
 }  // namespace
 
 void CCorvaneMapCreatorDlg::ShowRate() {
-  const auto now = convert::RateMeter::Clock::now();
+  const auto now = services_.clock();
   if (convertingShown_) {
     jobRate_->setText(app::DescribeRate(true, rate_.Rate(now), rate_.SecondsLeft(totalCount_, now)));
   } else {
@@ -34,7 +34,7 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
     case convert::NotifyCounted:
       totalCount_ = count;
       tileCount_->setText(QString::number(count));
-      rate_.Add(convert::RateMeter::Clock::now(), count);
+      rate_.Add(services_.clock(), count);
       ShowRate();
       break;
     case convert::NotifyConverted:
@@ -52,9 +52,9 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
       if (!convertingShown_) {
         // The converting pass's speed is its own: the counting pass's is forgotten.
         convertingShown_ = true;
-        rate_.StartPhase(convert::RateMeter::Clock::now(), 0);
+        rate_.StartPhase(services_.clock(), 0);
       }
-      rate_.Add(convert::RateMeter::Clock::now(), count);
+      rate_.Add(services_.clock(), count);
       ShowRate();
       break;
     case convert::NotifyFinished:
@@ -64,7 +64,7 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
       EnableInputs(true);
       ExplainJobEnd(count);
       rateTimer_->stop();
-      jobRate_->setText(app::DescribeFinished(rate_.Elapsed(convert::RateMeter::Clock::now()), kTimedJobSeconds));
+      jobRate_->setText(app::DescribeFinished(rate_.Elapsed(services_.clock()), kTimedJobSeconds));
       selection_->setEnabled(true);
       preview_->SetJobRunning(false);
       break;

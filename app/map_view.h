@@ -90,6 +90,8 @@ class MapView : public QWidget {
   bool HoldsImage(const convert::PreviewTile& tile) const { return images_.count(tile) != 0; }
   // Tiles asked for and not yet answered.
   int Pending() const { return static_cast<int>(pending_.size()); }
+  // Every tile it shows has its answer (no wish waits to be sent either).
+  bool Settled() const { return !askScheduled_ && pending_.empty(); }
 
  signals:
   void tilesWanted(std::vector<convert::PreviewTile> tiles);

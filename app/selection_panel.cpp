@@ -46,8 +46,12 @@ std::optional<double> Degrees(const QString& text) {
   return value;
 }
 
-QString DegreesText(double value) {
-  QString text = QString::number(value, 'f', kDegreeDecimals);
+// `value` to kDegreeDecimals, rounded down (`up` false) or up, so that an
+// area written so still holds the rectangle it was drawn from.
+QString DegreesText(double value, bool up) {
+  const double scale = std::pow(10.0, kDegreeDecimals);
+  const double rounded = (up ? std::ceil(value * scale - 1e-6) : std::floor(value * scale + 1e-6)) / scale;
+  QString text = QString::number(rounded, 'f', kDegreeDecimals);
   while (text.contains(u'.') && (text.endsWith(u'0') || text.endsWith(u'.'))) text.chop(1);
   return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
 }
@@ -234,18 +238,23 @@ void SelectionPanel::SetSourceContents(const std::vector<int>& levels, const std
                                        bool complete) {
   if (levels != levels_) {
     levels_ = levels;
+    // The boxes offer the levels present, and a bound kept from before that
+    // lies beyond them (an estimate may not have met every level yet): a
+    // bound is never changed by what the source is found to hold.
+    std::vector<int> offered = levels_;
+    if (!offered.empty()) {
+      for (const std::optional<int>& bound : {fromLevel_, toLevel_}) {
+        if (bound) offered.push_back(*bound);
+      }
+      std::sort(offered.begin(), offered.end());
+      offered.erase(std::unique(offered.begin(), offered.end()), offered.end());
+    }
     const QSignalBlocker blockFrom(zoomFrom_);
     const QSignalBlocker blockTo(zoomTo_);
-    zoomFrom_->SetLevels(levels_);
-    zoomTo_->SetLevels(levels_);
+    zoomFrom_->SetLevels(offered);
+    zoomTo_->SetLevels(offered);
     zoomFrom_->setValue(fromLevel_.value_or(zoomFrom_->minimum()));
     zoomTo_->setValue(toLevel_.value_or(zoomTo_->maximum()));
-    // A bound at the end of the levels present is no bound; one beyond them
-    // is what the box shows now.
-    if (!levels_.empty()) {
-      fromLevel_ = zoomFrom_->value() == zoomFrom_->minimum() ? std::nullopt : std::optional<int>(zoomFrom_->value());
-      toLevel_ = zoomTo_->value() == zoomTo_->maximum() ? std::nullopt : std::optional<int>(zoomTo_->value());
-    }
   }
   sourcesComplete_ = complete;
   if (sources != sources_) {
@@ -264,26 +273,29 @@ void SelectionPanel::SetWebMercator(bool webMercator) {
 }
 
 void SelectionPanel::SetArea(const store::GeoArea& area) {
-  const std::pair<QLineEdit*, double> edges[] = {
-      {south_, area.south}, {west_, area.west}, {north_, area.north}, {east_, area.east}};
-  for (const auto& [box, value] : edges) {
-    const QSignalBlocker block(box);
-    box->setText(DegreesText(value));
+  struct Edge {
+    QLineEdit* box;
+    double value;
+    bool up;  // the north and east edges are rounded outward, up
+  };
+  const Edge edges[] = {{south_, area.south, false}, {west_, area.west, false}, {north_, area.north, true}, {east_, area.east, true}};
+  for (const Edge& edge : edges) {
+    const QSignalBlocker block(edge.box);
+    edge.box->setText(DegreesText(std::clamp(edge.value, edge.box == south_ || edge.box == north_ ? -90.0 : -180.0,
+                                             edge.box == south_ || edge.box == north_ ? 90.0 : 180.0),
+                                  edge.up));
   }
   Validate();
   emit selectionChanged();
 }
 
 void SelectionPanel::OnZoomEdited() {
-  fromLevel_ = zoomFrom_->value() == zoomFrom_->minimum() && !levels_.empty() ? std::nullopt
-                                                                               : std::optional<int>(zoomFrom_->value());
-  toLevel_ = zoomTo_->value() == zoomTo_->maximum() && !levels_.empty() ? std::nullopt
-                                                                         : std::optional<int>(zoomTo_->value());
-  if (levels_.empty()) {
-    // Without the levels known, the ends of 0 .. 99 are no bounds either.
-    if (fromLevel_ == 0) fromLevel_.reset();
-    if (toLevel_ == convert::kMaxSelectableZoom) toLevel_.reset();
-  }
+  // A box at the lowest (highest) level present, or at the end of 0 .. 99
+  // while the levels are not known, sets no bound.
+  const int lowest = levels_.empty() ? 0 : levels_.front();
+  const int highest = levels_.empty() ? convert::kMaxSelectableZoom : levels_.back();
+  fromLevel_ = zoomFrom_->value() <= lowest ? std::nullopt : std::optional<int>(zoomFrom_->value());
+  toLevel_ = zoomTo_->value() >= highest ? std::nullopt : std::optional<int>(zoomTo_->value());
   Validate();
   emit selectionChanged();
 }

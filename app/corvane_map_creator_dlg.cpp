@@ -126,16 +126,22 @@ void CCorvaneMapCreatorDlg::BuildBesideTheForm(const std::map<int, QWidget*>& fo
   for (const auto& [id, control] : selection_->Controls()) controls_[id] = control;
   for (const auto& [id, control] : preview_->Controls()) controls_[id] = control;
 
+  // The selection lines up with the form's controls, which keep the
+  // template's margin of 7 units.
+  const int margin = formWidth * 7 / res::MainDialogTemplate().w;
   auto* left = new QVBoxLayout;
   left->setContentsMargins(0, 0, 0, 0);
   left->addWidget(form_);
-  left->addWidget(selection_);
+  auto* selectionRow = new QHBoxLayout;
+  selectionRow->setContentsMargins(margin, 0, margin, margin);
+  selectionRow->addWidget(selection_);
+  left->addLayout(selectionRow);
   left->addStretch(1);
   auto* all = new QHBoxLayout(this);
-  all->setContentsMargins(0, 0, 8, 8);
+  all->setContentsMargins(0, margin, margin, margin);
   all->addLayout(left);
   all->addWidget(preview_, 1);
-  selection_->setFixedWidth(formWidth);
+  selection_->setFixedWidth(formWidth - 2 * margin);
 
   // Tab order: the template's, then the selection's, then the preview's.
   QWidget* last = GetDlgItem(res::IDC_GEOKUK_FOLDER);

@@ -20,7 +20,7 @@ const QColor kExtentFill(250, 250, 247);     // inside the level's extent, not l
 const QColor kHoleFill(244, 204, 204);       // a cell that holds no tile
 const QColor kTileOutline(214, 214, 208);    // the grid of cells waiting for an image
 const QColor kSelectionPen(214, 96, 0);      // the selection's outline
-const QColor kSelectionFill(255, 140, 0, 40);
+const QColor kOutsideSelection(40, 40, 40, 70);  // laid over what the selection leaves out
 const QColor kRubberPen(0, 90, 200);         // the rectangle being drawn
 const QColor kRubberFill(0, 120, 255, 40);
 const QColor kCoverageFull(0, 105, 125);     // a block whose every cell holds a tile
@@ -340,8 +340,14 @@ void MapView::DrawSelection(QPainter& painter) {
     QPolygonF polygon;
     polygon.reserve(static_cast<int>(areaOutline_.size()));
     for (const convert::ViewPoint& point : areaOutline_) polygon << ToPixel(point);
+    // What lies outside the area is dimmed, so the area stands out.
+    QPainterPath outside;
+    outside.addRect(QRectF(rect()).adjusted(-2, -2, 2, 2));
+    QPainterPath inside;
+    inside.addPolygon(polygon);
+    painter.fillPath(outside.subtracted(inside), kOutsideSelection);
     painter.setPen(QPen(kSelectionPen, 2));
-    painter.setBrush(kSelectionFill);
+    painter.setBrush(Qt::NoBrush);
     painter.drawPolygon(polygon);
   }
   if (drag_ == Drag::Select) {

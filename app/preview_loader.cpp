@@ -1,11 +1,18 @@
 #include "app/preview_loader.h"
 
 #include <QMetaType>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace app {
 
 namespace {
+
+// How much less the count thread gets of a busy processor than the others.
+constexpr int kCountNiceness = 10;
 
 // Decodes a tile image into the form the view draws fastest.
 QImage Decode(const std::vector<unsigned char>& bytes) {
@@ -21,6 +28,7 @@ PreviewLoader::PreviewLoader(QObject* parent) : QObject(parent) {
   qRegisterMetaType<app::CountPtr>("app::CountPtr");
   qRegisterMetaType<convert::PreviewTile>("convert::PreviewTile");
   indexThread_ = std::thread([this] { IndexThread(); });
+  countThread_ = std::thread([this] { CountThread(); });
   tileThread_ = std::thread([this] { TileThread(); });
 }
 
@@ -30,9 +38,11 @@ PreviewLoader::~PreviewLoader() {
     ending_ = true;
   }
   indexStop_ = 1;
+  countStop_ = 1;
   tileStop_ = 1;
   wake_.notify_all();
   indexThread_.join();
+  countThread_.join();
   tileThread_.join();
 }
 
@@ -44,6 +54,7 @@ int PreviewLoader::Open(const PreviewTarget& target) {
     // Ends the old generation's index or count at once; set under the lock,
     // so that the index thread clears it only for the new generation.
     indexStop_ = 1;
+    countStop_ = 1;
     pendingTarget_ = target;
     pendingGeneration_ = generation_;
     wanted_.clear();
@@ -67,7 +78,10 @@ void PreviewLoader::SetPaused(bool paused) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     paused_ = paused;
-    if (paused) tileStop_ = 1;  // a wait for the map file's lock ends at once
+    if (paused) {
+      tileStop_ = 1;   // a wait for the map file's lock ends at once
+      countStop_ = 1;  // a count that runs stops, and starts again after the pause
+    }
   }
   wake_.notify_all();
 }
@@ -115,17 +129,47 @@ void PreviewLoader::IndexThread() {
     auto index = std::make_shared<convert::PreviewIndex>(source->QuickIndex());
     if (indexStop_.load() != 0) continue;
     emit indexReady(generation, index, true, QString());
-
-    // The count waits while a conversion runs.
     {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [&] { return ending_ || !paused_ || pendingGeneration_ != generation; });
-      if (ending_ || pendingGeneration_ != generation) continue;
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (pendingGeneration_ == generation) countGeneration_ = generation;
     }
+    wake_.notify_all();
+  }
+}
+
+void PreviewLoader::CountThread() {
+  // Only this thread's priority is lowered: its id is the thread's own.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kCountNiceness);
+  int doneGeneration = 0;  // the last generation this thread has taken
+  while (true) {
+    PreviewTarget target;
+    int generation = 0;
+    {
+      // The count waits while a conversion runs.
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [&] {
+        return ending_ || (countGeneration_ != doneGeneration && countGeneration_ == pendingGeneration_ && !paused_);
+      });
+      if (ending_) return;
+      target = pendingTarget_;
+      generation = countGeneration_;
+      doneGeneration = generation;
+      countStop_ = 0;  // under the lock: a later Open() sets it again after this
+    }
+    std::string why;
+    std::unique_ptr<convert::PreviewSource> source = OpenSource(target, &why);
+    if (!source) continue;
+    source->SetStop(&countStop_);
     auto count = std::make_shared<convert::PreviewCount>();
     const bool counted = source->Count(
         [this, generation](long long tiles) { emit countProgress(generation, tiles); }, count.get());
-    if (counted && indexStop_.load() == 0) emit countReady(generation, count);
+    if (counted && countStop_.load() == 0) {
+      emit countReady(generation, count);
+      continue;
+    }
+    // A count a pause broke off is begun again once the pause ends.
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!counted && countStop_.load() != 0 && pendingGeneration_ == generation && !ending_) doneGeneration = 0;
   }
 }
 

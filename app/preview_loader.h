@@ -1,9 +1,10 @@
 // PreviewLoader: reads what the preview draws, on two worker threads, and
 // reports by queued signals, so the window thread never waits for the disk.
 //
-//   index thread  opens the target, sends its quick index (indexReady),
-//                 then counts every tile in the background (countProgress,
-//                 countReady) unless paused;
+//   index thread  opens the target and sends its quick index (indexReady);
+//   count thread  then counts every tile in the background (countProgress,
+//                 countReady) unless paused, at a lower priority than the
+//                 other two, so that it never holds up what the view shows;
 //   tile thread   reads and decodes the tiles the view wants now, most
 //                 wanted first (tileLoaded, tileMissing); a new wish
 //                 replaces the old one, so a tile that scrolled out of view
@@ -20,7 +21,7 @@
 // the window thread.
 //
 // Invariants:
-//  1. Both threads are joined before the loader is destroyed; no signal is
+//  1. The threads are joined before the loader is destroyed; no signal is
 //     emitted after.
 //  2. A tile is read at most once per wish that names it.
 #pragma once
@@ -85,6 +86,7 @@ class PreviewLoader : public QObject {
 
  private:
   void IndexThread();
+  void CountThread();
   void TileThread();
   // A source on the target, or null (with *why) when it cannot be opened.
   static std::unique_ptr<convert::PreviewSource> OpenSource(const PreviewTarget& target, std::string* why);
@@ -99,14 +101,17 @@ class PreviewLoader : public QObject {
   int pendingGeneration_ = 0;                    // its generation
   std::vector<convert::PreviewTile> wanted_;     // the newest wish, most wanted last (popped from the back)
   int wishGeneration_ = 0;                       // the generation the wish belongs to
+  int countGeneration_ = 0;                      // the generation whose index is out: the count thread's work
   bool paused_ = false;                          // a conversion runs
   bool ending_ = false;                          // the loader is being destroyed
 
   std::atomic<int> indexStop_{0};   // stops the index thread's source (a new target or the end)
+  std::atomic<int> countStop_{0};   // stops the count thread's source (a new target or the end)
   std::atomic<int> tileStop_{0};    // stops the tile thread's source's waits for a lock
   std::atomic<long long> tileReads_{0};  // see TileReads()
 
   std::thread indexThread_;  // joined by the destructor
+  std::thread countThread_;  // joined by the destructor
   std::thread tileThread_;   // joined by the destructor
 };
 

@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   NoChoosers choosers;
   CCorvaneMapCreatorDlg dialog(CCorvaneMapCreatorDlg::Services{&settings, &presenter, &choosers});
   dialog.OnInitDialog();
-  dialog.resize(1240, 700);
+  dialog.resize(1360, 740);
   dialog.show();
 
   app::PreviewPane& preview = dialog.Preview();
@@ -154,10 +154,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The most detailed level, a little below its own scale, where the
-  // selection meets the holes.
+  // selection's south-east corner meets the holes.
   const int zoom = kFirstZoom + kLevels - 1;
-  const double scale = convert::kPreviewTilePixels / convert::TileSidePlane(store::TileGrid::GeoKuk, zoom) * 0.72;
-  const convert::ViewPoint centre = convert::GeoToPlane(store::TileGrid::GeoKuk, {49.19, 16.60});
+  const double scale = convert::kPreviewTilePixels / convert::TileSidePlane(store::TileGrid::GeoKuk, zoom) * 0.75;
+  const convert::ViewPoint centre = convert::GeoToPlane(store::TileGrid::GeoKuk, {49.166, 16.652});
   view.SetView(centre, scale);
   if (!WaitFor([&] { return view.Pending() == 0 && view.ImagesHeld() > 0; }, 60)) {
     std::fprintf(stderr, "corvane_screenshot: the tiles did not load\n");

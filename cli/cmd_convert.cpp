@@ -1,4 +1,5 @@
-// cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--quiet] [--verbose]
+// cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--zoom LEVELS]
+//               [--source NAMES] [--area S,W,N,E] [--quiet] [--verbose]
 //
 // Runs a conversion session (convert/conversion_session.h) and prints what it
 // yields: the progress line while it runs, with --verbose every file it does
@@ -7,8 +8,9 @@
 // the next entry; what was stored stays.
 //
 // Exit codes: 0 done; 1 the map file cannot be written or a database error
-// stopped the job; 2 bad usage or bad input (nothing converted); 130 stopped
-// by Ctrl-C.
+// stopped the job, no file is a tile of the layout, or the selection takes no
+// tile; 2 bad usage or bad input, a bad selection included (nothing
+// converted); 130 stopped by Ctrl-C.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -19,6 +21,7 @@
 #include "cli/interrupt_scope.h"
 #include "cli/messages.h"
 #include "cli/progress_display.h"
+#include "cli/selection_options.h"
 #include "cli/terminal.h"
 #include "convert/conversion_session.h"
 #include "convert/progress_text.h"
@@ -28,8 +31,12 @@ namespace cli {
 
 namespace {
 
-const Usage kConvertUsage{"convert", "convert SOURCE MAP [--layout auto|geokuk|osm] [-q] [-v]", kConvertHelp,
-                          {{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}, 2};
+const Usage kConvertUsage{
+    "convert",
+    "convert SOURCE MAP [--layout auto|geokuk|osm] [--zoom LEVELS] [--source NAMES] [--area S,W,N,E] [-q] [-v]",
+    kConvertHelp,
+    WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
+    2};
 
 // Lists every file the job does not store on stderr, one line each:
 // "not stored: PATH: WHY", and every folder it cannot read.
@@ -52,6 +59,9 @@ class SkipLister : public convert::SkipListener {
       case convert::SkipReason::FolderUnreadable:
         line = "not read: " + path + ": the folder could not be read";
         break;
+      case convert::SkipReason::OutsideSelection:
+        line = "not stored: " + path + ": outside the selection";
+        break;
     }
     terminal_.Line(stderr, kMessagePrefix + line);
   }
@@ -60,7 +70,7 @@ class SkipLister : public convert::SkipListener {
   Terminal& terminal_;  // not owned
 };
 
-convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome) {
+convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome, bool selected) {
   const convert::ConversionCounts& c = outcome.counts;
   convert::SummaryNumbers n;
   n.filesSeen = c.filesSeen;
@@ -69,6 +79,8 @@ convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome) {
   n.notTiles = c.notTiles;
   n.unreadable = c.unreadable;
   n.unreadableFolders = c.unreadableFolders;
+  n.selected = selected;
+  n.outsideSelection = c.outsideSelection;
   n.stopped = outcome.status != convert::ConversionStatus::Done;
   n.stopReason = outcome.errorText;
   n.rolledBack = c.rolledBack;
@@ -85,6 +97,8 @@ int RunConvert(const std::vector<std::string>& args) {
   if (!ParseCommandLine(args, kConvertUsage, &parsed, &exitCode)) return exitCode;
   convert::ConversionRequest request;
   if (!ParseLayout(parsed.Value("layout", "auto"), &request.layout)) return kExitBadInput;
+  if (!ReadSelection(parsed, &request.selection)) return kExitBadInput;
+  if (!CheckAreaForLayout(request.selection, request.layout)) return kExitBadInput;
   request.source = parsed.Operands()[0];
   request.map = parsed.Operands()[1];
   const bool quiet = parsed.Has("quiet");
@@ -113,13 +127,17 @@ int RunConvert(const std::vector<std::string>& args) {
       PrintErrors(refusal.lines);
       return refusal.exitCode;
     }
+    case convert::ConversionStatus::SelectionRefused:
+      PrintError(WebMercatorAreaRefusal(*request.selection.area, "OSM Tracker Storage tiles"));
+      return kExitBadInput;
     case convert::ConversionStatus::NoWorker:
       PrintError("cannot start the worker thread");
       return kExitFailure;
     default:
       break;
   }
-  if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome)));
+  const bool selected = !request.selection.Everything();
+  if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome, selected)));
   if (const long long folders = outcome.counts.unreadableFolders; folders > 0) {
     PrintError(UnreadableFoldersWarning(folders));
   }
@@ -129,12 +147,16 @@ int RunConvert(const std::vector<std::string>& args) {
   const bool noTile = outcome.status == convert::ConversionStatus::Done && counts.notTiles > 0 &&
                       counts.notTiles == counts.filesSeen;
   if (noTile) PrintError(NoTileFoundText(request.source, outcome.source.layout, "nothing was stored"));
+  // Tiles were there and the selection took none of them.
+  const bool noneSelected = outcome.status == convert::ConversionStatus::Done && counts.outsideSelection > 0 &&
+                            counts.tilesStored + counts.duplicates + counts.unreadable + counts.rolledBack == 0;
+  if (noneSelected) PrintError(NothingSelectedText(request.source, counts.outsideSelection, "nothing was stored"));
   if (outcome.status == convert::ConversionStatus::DatabaseError) {
     PrintError(DatabaseStopAdvice(outcome.errorCode, request.map, outcome.counts.tilesStored));
     return kExitFailure;
   }
   if (outcome.status == convert::ConversionStatus::Stopped) return InterruptScope::kExitCode;
-  return noTile ? kExitFailure : kExitOk;
+  return noTile || noneSelected ? kExitFailure : kExitOk;
 }
 
 }  // namespace cli

@@ -11,7 +11,6 @@
 // Thread-safety: run on the main thread only.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -39,6 +38,7 @@ int RunVerify(const std::vector<std::string>& args);
 int RunProbe(const std::vector<std::string>& args);
 int RunCreate(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunExtract(const std::vector<std::string>& args);
 
 // Helpers shared by the commands.
 
@@ -52,7 +52,7 @@ struct Usage {
   const char* name;                     // the command word, e.g. "info"
   const char* synopsis;                 // e.g. "info MAP"
   const char* help;                     // the whole --help text
-  std::initializer_list<OptionSpec> options;  // besides --help
+  std::vector<OptionSpec> options;  // besides --help
   std::size_t operands;                 // exactly this many, none of them empty
 };
 

@@ -16,5 +16,6 @@ extern const char kVerifyHelp[];
 extern const char kProbeHelp[];
 extern const char kCreateHelp[];
 extern const char kInfoHelp[];
+extern const char kExtractHelp[];
 
 }  // namespace cli

@@ -13,8 +13,8 @@ namespace {
 
 // Every subcommand.
 const Command kCommands[] = {
-    {"convert", RunConvert}, {"verify", RunVerify}, {"probe", RunProbe},
-    {"create", RunCreate},   {"info", RunInfo},
+    {"convert", RunConvert}, {"verify", RunVerify}, {"extract", RunExtract},
+    {"probe", RunProbe},     {"create", RunCreate}, {"info", RunInfo},
 };
 
 int Main(int argc, char** argv) {

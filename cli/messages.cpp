@@ -34,6 +34,9 @@ std::string VerifiedText(const convert::VerifyCounts& counts, const std::string&
   std::string text = "verified: " + map + " holds all " + std::to_string(counts.identical) + " tiles of " + source +
                      " with the same bytes";
   if (counts.notTiles > 0) text += "; " + std::to_string(counts.notTiles) + " files are no tiles and not in it";
+  if (counts.outsideSelection > 0) {
+    text += "; " + std::to_string(counts.outsideSelection) + " tiles outside the selection were not checked";
+  }
   return text;
 }
 

@@ -13,6 +13,7 @@
 #include "convert/layouts.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
+#include "convert/tile_selection.h"
 #include "platform/file_io.h"
 #include "platform/file_writeback.h"
 #include "platform/folder_search.h"
@@ -59,6 +60,7 @@ void ConversionStats::Reset() {
   duplicates = 0;
   notTiles = 0;
   unreadable = 0;
+  outsideSelection = 0;
   unreadableFolders = 0;
   databaseErrors = 0;
   rolledBack = 0;
@@ -175,6 +177,12 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     ReportSkipped(job, fullPath, SkipReason::NotTile);
     return;
   }
+  // The selection needs the key only: a tile it leaves out is never opened.
+  if (job.selection != nullptr && !job.selection->Selects(*key)) {
+    stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, SkipReason::OutsideSelection);
+    return;
+  }
   if (state.readAhead) state.readAhead->Reached();
   // Only regular files are opened: a FIFO or device named like a tile would
   // block or never end. A file larger than the longest value SQLite stores
@@ -249,7 +257,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
                                ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
                                : UINT64_MAX;
       if (job.readAheadMinFiles >= 0 && job.stats.filesCounted.load() >= job.readAheadMinFiles) {
-        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow);
+        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow, job.selection);
         if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
       }
     }

@@ -29,6 +29,10 @@
 // Every file the converting pass does not store, and every folder it cannot
 // list, is also told to skipListener (when set), in walk order.
 //
+// A selection (when set) is decided from the tile's key alone: a tile it
+// leaves out is counted in outsideSelection and never opened or read, not
+// even by the read-ahead. The counting pass counts every file as before.
+//
 // Thread-safety: the caller fills layout, sourceFolder, database,
 // notifications, messageBoxes and skipListener, sets running = 1 and stopRequested = 0, and
 // then starts the worker with [&job]{ convert::ConversionThreadProc(&job); }.
@@ -44,6 +48,7 @@
 //  4. The walk never enters a folder that is already on its path of
 //     ancestors, so a folder symlink cannot make it loop.
 //  5. Only regular files (after following a file symlink) are opened.
+//  6. A tile outside the selection is never opened.
 #pragma once
 
 #include <atomic>
@@ -63,6 +68,7 @@ class MessageBoxService;
 
 namespace convert {
 
+class SelectionFilter;
 class SkipListener;
 
 enum NotifyCode : int {
@@ -103,6 +109,7 @@ struct ConversionStats {
   std::atomic<long long> duplicates{0};     // tiles whose key was already stored (earlier image kept)
   std::atomic<long long> notTiles{0};       // files that are not tiles of the layout
   std::atomic<long long> unreadable{0};     // tiles that could not be opened or read (not regular, vanished, no permission)
+  std::atomic<long long> outsideSelection{0};  // tiles the job's selection leaves out (never opened)
   std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long); their files are not in the map
   std::atomic<int> databaseErrors{0};       // errors that stopped the job (0 or 1): database, or a pattern that does not compile
   std::atomic<long long> rolledBack{0};     // tiles lost when a database error rolled their batch back (stored, then undone), and the tile whose insert failed
@@ -123,6 +130,7 @@ struct ConversionJob {
   platform::NotificationChannel* notifications = nullptr;  // not owned; receives (code, fileCount)
   platform::MessageBoxService* messageBoxes = nullptr;     // not owned; database errors met by the worker
   SkipListener* skipListener = nullptr;                    // not owned, may be null; hears of each file not stored (converting pass)
+  const SelectionFilter* selection = nullptr;              // not owned; null takes every tile
   ConversionStats stats;                                   // for the command line's progress and summary
   long long commitBatch = kCommitBatch;                    // a folder end commits a transaction holding this many stored tiles
   std::chrono::steady_clock::duration commitInterval = kCommitInterval;  // ... or open this long with a tile stored

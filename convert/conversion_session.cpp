@@ -68,6 +68,10 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     outcome.status = ConversionStatus::SourceRefused;
     return outcome;
   }
+  if (!AreaFitsLayout(request.selection, outcome.source.layout)) {
+    outcome.status = ConversionStatus::SelectionRefused;
+    return outcome;
+  }
 
   platform::StderrMessageBox stderrMessages;
   platform::MessageBoxService* messages = request.messages != nullptr ? request.messages : &stderrMessages;
@@ -85,6 +89,8 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   }
 
   platform::QueueChannel notifications;
+  const SelectionFilter filter(request.selection);
+  job_.selection = request.selection.Everything() ? nullptr : &filter;
   job_.layout = outcome.source.layout;
   job_.sourceFolder = request.source;
   job_.database = &db;
@@ -101,6 +107,7 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     platform::WorkerThread worker;
     if (!worker.Start([this] { ConversionThreadProc(&job_); })) {
       job_.running = 0;
+      job_.selection = nullptr;
       outcome.status = ConversionStatus::NoWorker;
       return outcome;
     }
@@ -136,6 +143,7 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     if (observer != nullptr) observer->Progress(passes.Snapshot(job_, totalFiles), true);
   }
   outcome.seconds = SecondsSince(start);
+  job_.selection = nullptr;  // the filter ends with this call
   db.close();
 
   const ConversionStats& stats = job_.stats;
@@ -147,6 +155,7 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   counts.duplicates = stats.duplicates.load();
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
+  counts.outsideSelection = stats.outsideSelection.load();
   counts.rolledBack = stats.rolledBack.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
 

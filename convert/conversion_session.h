@@ -1,14 +1,17 @@
 // ConversionSession: one `cvmap convert`, from its arguments to its outcome.
 // It checks the source folder and settles the layout, opens the map file for
 // writing (creating it when missing or empty; refusing, before any walk, a
-// file that is no map file, is read-only or is held by another program), runs
+// file that is no map file, is read-only or is held by another program; and
+// before that an area that reaches beyond the Web Mercator grid for a tree of
+// Web Mercator tiles), runs
 // the conversion job on a worker thread while it reports progress, and
 // yields counts that add up:
 //
 //   filesSeen = tilesStored + duplicates + notTiles + unreadable
-//             + rolledBack + notReached
+//             + outsideSelection + rolledBack + notReached
 //
-// where rolledBack are tiles a database error took back with the last batch
+// where outsideSelection are tiles the request's selection leaves out (never
+// opened), rolledBack are tiles a database error took back with the last batch
 // and notReached the files the job did not get to (only when it stopped).
 //
 // Thread-safety: Run() runs on one thread. RequestStop() may be called from
@@ -25,6 +28,7 @@
 #include "convert/conversion_job.h"
 #include "convert/session_progress.h"
 #include "convert/source_check.h"
+#include "convert/tile_selection.h"
 #include "store/map_file_open.h"
 
 namespace platform {
@@ -38,6 +42,7 @@ struct ConversionRequest {
   std::string map;                                   // MAP, as given
   int layout = kDetectLayout;                        // a Layout, or kDetectLayout for the probe's
   platform::MessageBoxService* messages = nullptr;   // not owned; database errors of the job (worker thread); null: stderr
+  TileSelection selection;                           // the tiles to store; empty: every tile
 };
 
 enum class ConversionStatus {
@@ -46,6 +51,7 @@ enum class ConversionStatus {
   DatabaseError,  // a database error stopped the job; see errorCode, errorText
   SourceRefused,  // the source folder cannot be converted; see `source`
   MapRefused,     // the map file cannot be written; see `map`
+  SelectionRefused,  // the selection's area reaches beyond the Web Mercator grid of the layout's tiles; nothing opened
   NoWorker,       // the worker thread could not be started
 };
 
@@ -55,6 +61,7 @@ struct ConversionCounts {
   long long duplicates = 0;         // tiles whose key was already stored (earlier image kept)
   long long notTiles = 0;           // files that are not tiles of the layout
   long long unreadable = 0;         // tiles that could not be read
+  long long outsideSelection = 0;   // tiles the selection leaves out (never opened)
   long long rolledBack = 0;         // tiles lost with a batch that a database error rolled back
   long long notReached = 0;         // files not met because the job stopped
   long long unreadableFolders = 0;  // folders that could not be listed

@@ -65,6 +65,10 @@ std::string RateText(long long tiles, double seconds) {
   return text;
 }
 
+std::string OutsideText(bool selected, long long outside) {
+  return selected ? ", " + std::to_string(outside) + " outside the selection" : "";
+}
+
 std::string StoppedPrefix(bool stopped, const std::string& reason) {
   if (!stopped) return "";
   return "stopped: " + (reason.empty() ? std::string("interrupted") : reason) + ": ";
@@ -126,6 +130,7 @@ std::string SummaryLine(const SummaryNumbers& n) {
           std::to_string(n.duplicates) + " already present, " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
+  line += OutsideText(n.selected, n.outsideSelection);
   if (n.stopped) {
     line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
             std::to_string(n.notReached) + " not reached";
@@ -141,7 +146,19 @@ std::string VerifySummaryLine(const VerifyNumbers& n) {
           std::to_string(n.different) + " different; " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
+  line += OutsideText(n.selected, n.outsideSelection);
   return line + RateText(checked, n.seconds);
+}
+
+std::string ExtractSummaryLine(const ExtractNumbers& n) {
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.rowsInMap) + " rows in the map, " + std::to_string(n.copied) + " copied, " +
+          std::to_string(n.alreadyPresent) + " already present" + OutsideText(true, n.outsideSelection);
+  if (n.stopped) {
+    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
+            std::to_string(n.notReached) + " not reached";
+  }
+  return line + RateText(n.copied, n.seconds);
 }
 
 }  // namespace convert

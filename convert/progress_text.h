@@ -38,6 +38,8 @@ struct SummaryNumbers {
   long long notTiles = 0;           // files that are not tiles of the layout
   long long unreadable = 0;         // tiles that could not be read
   long long unreadableFolders = 0;  // folders that could not be listed (shown when not 0)
+  bool selected = false;            // a selection was given: outsideSelection is shown
+  long long outsideSelection = 0;   // tiles the selection leaves out
   bool stopped = false;             // the job ended early: the line says why and what is left
   std::string stopReason;           // stopped: why, e.g. "database or disk is full"
   long long rolledBack = 0;         // stopped: tiles lost with the last batch
@@ -46,7 +48,8 @@ struct SummaryNumbers {
 };
 
 // "1200 files seen, 1100 tiles stored, 50 already present, 40 not tiles,
-// 10 unreadable in 3.2 s (344 tiles/s)"; when stopped it begins with
+// 10 unreadable in 3.2 s (344 tiles/s)"; with a selection ", <n> outside
+// the selection" follows the unreadable ones; when stopped it begins with
 // "stopped: <reason>: " and adds ", <n> rolled back with the last batch,
 // <n> not reached" before " in".
 std::string SummaryLine(const SummaryNumbers& numbers);
@@ -59,14 +62,35 @@ struct VerifyNumbers {
   long long notTiles = 0;           // files that are not tiles of the layout
   long long unreadable = 0;         // tiles that could not be read
   long long unreadableFolders = 0;  // folders that could not be listed (shown when not 0)
+  bool selected = false;            // a selection was given: outsideSelection is shown
+  long long outsideSelection = 0;   // tiles the selection leaves out (not checked)
   bool stopped = false;             // the check ended early
   std::string stopReason;           // stopped: why
   double seconds = 0;               // wall time of the check
 };
 
 // "1200 files seen, 1100 tiles checked: 1090 identical, 5 missing,
-// 5 different; 100 not tiles, 0 unreadable in 3.2 s (344 tiles/s)"; when
+// 5 different; 100 not tiles, 0 unreadable in 3.2 s (344 tiles/s)"; with a
+// selection ", <n> outside the selection" follows the unreadable ones; when
 // stopped it begins with "stopped: <reason>: ".
 std::string VerifySummaryLine(const VerifyNumbers& numbers);
+
+struct ExtractNumbers {
+  long long rowsInMap = 0;         // rows of the map copied from
+  long long copied = 0;            // rows copied and kept
+  long long alreadyPresent = 0;    // selected rows whose key the new map held
+  long long outsideSelection = 0;  // rows the selection leaves out
+  bool stopped = false;            // the copy ended early
+  std::string stopReason;          // stopped: why
+  long long rolledBack = 0;        // stopped: rows lost with the last batch
+  long long notReached = 0;        // stopped: selected rows not reached
+  double seconds = 0;              // wall time of the copy
+};
+
+// "1200 rows in the map, 1100 copied, 50 already present, 50 outside the
+// selection in 3.2 s (344 tiles/s)"; when stopped it begins with "stopped:
+// <reason>: " and adds ", <n> rolled back with the last batch, <n> not
+// reached" before " in".
+std::string ExtractSummaryLine(const ExtractNumbers& numbers);
 
 }  // namespace convert

@@ -15,6 +15,7 @@ enum class SkipReason {
   AlreadyPresent,    // a tile whose key the map file already holds; the stored image stays
   Unreadable,        // a tile that could not be opened or read (or is too large to store)
   FolderUnreadable,  // a folder that could not be listed; its files are not in the map
+  OutsideSelection,  // a tile the job's selection leaves out; never opened
 };
 
 class SkipListener {

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "convert/layouts.h"
 #include "platform/utf.h"
 #include "store/map_file.h"
 
@@ -148,8 +149,13 @@ bool ParseArea(std::string_view text, store::GeoArea* area, std::string* why) {
 }
 
 bool AreaFitsWebMercator(const store::GeoArea& area) {
-  constexpr double kLimit = store::kWebMercatorMaxLatitude + 1e-9;
+  constexpr double kLimit = kWebMercatorAreaLatitude + 1e-9;
   return std::abs(area.south) <= kLimit && std::abs(area.north) <= kLimit;
+}
+
+bool AreaFitsLayout(const TileSelection& selection, int layout) {
+  if (!selection.area || layout != LayoutOsmTrackerStorage) return true;
+  return AreaFitsWebMercator(*selection.area);
 }
 
 SelectionFilter::SelectionFilter(const TileSelection& selection) : selection_(selection) {

@@ -14,6 +14,7 @@
 #include "convert/read_ahead.h"
 #include "convert/source_paths.h"
 #include "convert/tile_recognizer.h"
+#include "convert/tile_selection.h"
 #include "platform/folder_search.h"
 #include "platform/utf.h"
 #include "platform/walk_guard.h"
@@ -61,6 +62,11 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
   if (!key) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
     Report(walk, fullPath, VerifyFinding::NotTile);
+    return;
+  }
+  if (walk.job.selection != nullptr && !walk.job.selection->Selects(*key)) {
+    stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+    Report(walk, fullPath, VerifyFinding::OutsideSelection);
     return;
   }
   if (walk.readAhead != nullptr) walk.readAhead->Reached();
@@ -161,7 +167,7 @@ void RunVerify(VerifyJob& job) {
   }
   // A tree found in memory ends the read-ahead after a few hundred tiles;
   // one counted small is not worth its thread.
-  ReadAhead readAhead(job.sourceFolder, job.layout, kReadAheadWindow);
+  ReadAhead readAhead(job.sourceFolder, job.layout, kReadAheadWindow, job.selection);
   const bool large = !job.countFirst || job.stats.filesCounted.load() >= kReadAheadMinFiles;
   if (job.readAhead && walk.recognizer && large && readAhead.Start()) walk.readAhead = &readAhead;
   WalkFolder(walk, job.sourceFolder, nullptr, nullptr);

@@ -14,6 +14,8 @@
 // As the converting pass does, it reads ahead (read_ahead.h), so a cold
 // tree is read from disk many tiles at a time.
 // A counting pass that only counts files may run first, for a progress line.
+// With a selection only the tiles it takes are checked: the others are
+// counted as outside the selection, decided from the key, and never opened.
 //
 // Thread-safety: the caller fills the job, then runs RunVerify() on one
 // thread (a worker); while it runs, other threads only set stopRequested and
@@ -22,7 +24,8 @@
 // Invariants:
 //  1. The database is only read: no statement but the SELECT runs on it.
 //  2. Every file met in the checking pass is counted exactly once in
-//     identical, missing, different, notTiles or unreadable, unless a read of
+//     identical, missing, different, notTiles, unreadable or
+//     outsideSelection, unless a read of
 //     the map file failed (then `failed` is set and the walk stopped).
 #pragma once
 
@@ -36,12 +39,15 @@ class Database;
 
 namespace convert {
 
+class SelectionFilter;
+
 enum class VerifyFinding {
   Missing,           // a tile whose key the map does not hold
   Different,         // a tile whose key the map holds with other bytes
   NotTile,           // a file that is no tile of the layout
   Unreadable,        // a tile that could not be read
   FolderUnreadable,  // a folder that could not be listed
+  OutsideSelection,  // a tile the job's selection leaves out; not checked, never opened
 };
 
 // Gets every file (and folder) that is not a tile found identical, in walk
@@ -64,6 +70,7 @@ struct VerifyStats {
   std::atomic<long long> notTiles{0};         // files that are not tiles of the layout
   std::atomic<long long> unreadable{0};       // tiles that could not be read
   std::atomic<long long> unreadableFolders{0};  // folders that could not be listed
+  std::atomic<long long> outsideSelection{0};   // tiles the selection leaves out (not checked)
   std::atomic<bool> failed{false};            // a read of the map file failed; the walk stopped
 
   long long TilesChecked() const { return identical.load() + missing.load() + different.load(); }
@@ -74,6 +81,7 @@ struct VerifyJob {
   std::string sourceFolder;                // native path, as the user gave it
   SQLite::Database* database = nullptr;    // not owned; the map file, open (read-only is enough)
   VerifyListener* listener = nullptr;      // not owned, may be null
+  const SelectionFilter* selection = nullptr;  // not owned; null takes every tile
   bool countFirst = false;                 // run the counting pass first
   bool readAhead = true;                   // read the next tiles from disk early (ReadAhead) while checking
   std::atomic<int> stopRequested{0};       // set by any thread; read after every entry

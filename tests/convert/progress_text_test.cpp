@@ -94,5 +94,40 @@ TEST(ProgressTextTest, SummarisesAStoppedJobAndACheck) {
             "1.0 s (11 tiles/s)");
 }
 
+// TEXT-6: with a selection every summary counts what it left out, after the
+// unreadable ones and before what a stop left; extract's line adds up to the
+// rows of the map.
+TEST(ProgressTextTest, SummariesCountWhatTheSelectionLeavesOut) {
+  SummaryNumbers n;
+  n.filesSeen = 10;
+  n.tilesStored = 4;
+  n.selected = true;
+  n.outsideSelection = 6;
+  n.seconds = 1.0;
+  EXPECT_EQ(SummaryLine(n),
+            "10 files seen, 4 tiles stored, 0 already present, 0 not tiles, 0 unreadable, 6 outside the selection "
+            "in 1.0 s (4 tiles/s)");
+  VerifyNumbers v;
+  v.filesSeen = 3;
+  v.identical = 3;
+  v.selected = true;
+  v.seconds = 1.0;
+  EXPECT_EQ(VerifySummaryLine(v), "3 files seen, 3 tiles checked: 3 identical, 0 missing, 0 different; 0 not tiles, "
+                                  "0 unreadable, 0 outside the selection in 1.0 s (3 tiles/s)");
+  ExtractNumbers e;
+  e.rowsInMap = 100;
+  e.copied = 20;
+  e.alreadyPresent = 5;
+  e.outsideSelection = 50;
+  e.stopped = true;
+  e.stopReason = "database or disk is full";
+  e.rolledBack = 10;
+  e.notReached = 15;
+  e.seconds = 2.0;
+  EXPECT_EQ(ExtractSummaryLine(e),
+            "stopped: database or disk is full: 100 rows in the map, 20 copied, 5 already present, 50 outside the "
+            "selection, 10 rolled back with the last batch, 15 not reached in 2.0 s (10 tiles/s)");
+}
+
 }  // namespace
 }  // namespace convert

@@ -96,7 +96,7 @@ TEST(SessionTest, CountsOfAStoppedConversionAddUp) {
   ConversionSession session;
   session.job().commitBatch = 6;
   session.job().commitInterval = std::chrono::hours(1);
-  const ConversionOutcome outcome = session.Run({source.Root(), map, LayoutOsmTrackerStorage, &boxes}, nullptr);
+  const ConversionOutcome outcome = session.Run({source.Root(), map, LayoutOsmTrackerStorage, &boxes, {}}, nullptr);
   ASSERT_EQ(outcome.status, ConversionStatus::DatabaseError);
   EXPECT_NE(outcome.errorText.find("CHECK constraint failed"), std::string::npos) << outcome.errorText;
   EXPECT_EQ(outcome.errorCode & 0xff, SQLITE_CONSTRAINT);
@@ -117,7 +117,7 @@ TEST(SessionTest, StopBeforeTheJobStarts) {
   TempTree maps;
   ConversionSession session;
   session.RequestStop();
-  const ConversionOutcome outcome = session.Run({source.Root(), maps.Path("m.cvmap"), kDetectLayout, nullptr}, nullptr);
+  const ConversionOutcome outcome = session.Run({source.Root(), maps.Path("m.cvmap"), kDetectLayout, nullptr, {}}, nullptr);
   EXPECT_EQ(outcome.status, ConversionStatus::Stopped);
   EXPECT_EQ(outcome.counts.filesSeen, 0);
   EXPECT_TRUE(convert_test::ReadRows(maps.Path("m.cvmap")).empty());
@@ -139,7 +139,7 @@ Checked Verify(const std::string& source, const std::string& map, int layout = k
   FindingRecorder recorder;
   VerifySession session;
   Checked checked;
-  checked.outcome = session.Run({source, map, layout, &recorder, true}, nullptr);
+  checked.outcome = session.Run({source, map, layout, &recorder, true, {}}, nullptr);
   checked.findings = recorder.heard;
   return checked;
 }
@@ -161,7 +161,7 @@ TEST(SessionTest, VerifiesAMapAgainstItsTree) {
   TempTree maps;
   const std::string map = maps.Path("m.cvmap");
   ConversionSession conversion;
-  ASSERT_EQ(conversion.Run({source.Root(), map, LayoutGeoKuk, nullptr}, nullptr).status, ConversionStatus::Done);
+  ASSERT_EQ(conversion.Run({source.Root(), map, LayoutGeoKuk, nullptr, {}}, nullptr).status, ConversionStatus::Done);
   struct stat before {};
   ASSERT_EQ(::stat(map.c_str(), &before), 0);
   const std::string bytes = testing_support::ReadFile(map);

@@ -136,5 +136,41 @@ TEST(DiskFullTest, FileSizeLimit) {
   EXPECT_EQ(Differences(all, ReadTiles(map)), "");
 }
 
+// FAULT-14: cvmap extract under the same limit: it stops with the reason,
+// its counts add up to the rows of MAP, NEWMAP holds only rows of MAP and
+// stays whole, and the same command completes it once there is room.
+TEST(DiskFullTest, ExtractFileSizeLimit) {
+  Scratch scratch;
+  const Tiles all = WriteOsmTree(scratch, "tree", 10, 200, 2000);
+  const std::string big = scratch.Path("big.cvmap");
+  const std::string trip = scratch.Path("trip.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("tree"), big, "--quiet"}).exitCode, 0);
+  // Columns 100 to 104 of the ten: the west edge of column 105 lies at -179.4232.
+  const std::vector<std::string> extract{"extract", big, trip, "--zoom", "16", "--area", "-85,-180,85.05113,-179.425"};
+  RunOptions limited;
+  limited.fileSizeLimit = 512 * 1024;
+  const Outcome failed = RunCvmap(extract, limited);
+  EXPECT_EQ(failed.exitCode, 1) << failed.err;
+  EXPECT_EQ(IntegrityCheck(trip), "ok");
+  const Tiles copied = ReadTiles(trip);
+  EXPECT_EQ(NotASubset(all, copied), "");
+  const std::string& s = failed.out;
+  EXPECT_EQ(s.rfind("stopped: ", 0), 0u) << s;
+  EXPECT_EQ(Count(s, "copied"), static_cast<long long>(copied.size())) << s;
+  EXPECT_EQ(Count(s, "rows in the map"), 2000) << s;
+  EXPECT_EQ(Count(s, "outside the selection"), 1000) << s;
+  EXPECT_EQ(Count(s, "copied") + Count(s, "already present") + Count(s, "outside the selection") +
+                Count(s, "rolled back with the last batch") + Count(s, "not reached"),
+            2000)
+      << s;
+  EXPECT_TRUE(Contains(failed.err, trip + " keeps every tile committed before the error")) << failed.err;
+
+  const Outcome done = RunCvmap(extract);
+  EXPECT_EQ(done.exitCode, 0) << done.err;
+  const Tiles complete = ReadTiles(trip);
+  EXPECT_EQ(complete.size(), 1000u);
+  for (const auto& [key, image] : complete) EXPECT_LT(std::get<0>(key), 105);
+}
+
 }  // namespace
 }  // namespace fault_test

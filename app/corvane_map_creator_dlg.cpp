@@ -434,6 +434,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
 
   job_.layout = layoutChoice_;
   job_.sourceFolder = Native(sourcePath_);
+  job_.selection = nullptr;  // set below, once the last worker is joined
   job_.database = &database_;
   job_.notifications = &notifications_;
   job_.messageBoxes = &messageBoxes_;
@@ -447,6 +448,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   if (const convert::TileSelection selection = selection_->Selection(); !selection.Everything()) {
     jobSelection_.emplace(selection);
   }
+  job_.selection = jobSelection_ ? &*jobSelection_ : nullptr;
   workerEnded_ = false;
   const bool started = worker_.Start([this] {
     convert::ConversionThreadProc(&job_);

@@ -7,9 +7,11 @@
 #include <QAccessible>
 #include <QBuffer>
 #include <QComboBox>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
+#include <QWheelEvent>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <cmath>
@@ -493,6 +495,141 @@ TEST_F(PreviewTest, MapFilePreviewFollowsTheJob) {
   ASSERT_TRUE(WaitUntil([levels] { return levels->topLevelItemCount() == 1 && !levels->topLevelItem(0)->text(1).startsWith(u'≈'); }));
   EXPECT_EQ(levels->topLevelItem(0)->text(0), "16");
   EXPECT_EQ(levels->topLevelItem(0)->text(1), "3");
+}
+
+// PVW-9: "Převést" converts the selection: the rows the window stores are
+// the rows `cvmap convert` stores with the same selection, for both layouts;
+// the result tooltip counts the tiles left out.
+TEST_F(PreviewTest, WindowConvertsTheSelectionAsCvmapDoes) {
+  // GeoKuk: two sources, zoom 12-15, a block of tiles on each level.
+  const QString geokuk = Path("geokuk");
+  for (int zoom = 12; zoom <= 15; ++zoom) {
+    const long long side = static_cast<long long>(store::GeoKukSideUnits(zoom));
+    for (int i = 0; i < 4; ++i) {
+      for (int j = 0; j < 4; ++j) {
+        const long long x = 0x79c0000 / side * side + i * side;
+        const long long y = 0x8240000 / side * side + j * side;
+        for (const char* source : {"turist", "letecka"}) {
+          ASSERT_TRUE(WriteFile(geokuk + "/" + GeoKukPath(source, zoom, x, y), QByteArray(source) + Hex(x).toUtf8()));
+        }
+      }
+    }
+  }
+  // OSM Tracker Storage: zoom 14-16 around the same place.
+  const QString osm = Path("osm");
+  for (int zoom = 14; zoom <= 16; ++zoom) {
+    const int x0 = 8840 << (zoom - 14), y0 = 5560 << (zoom - 14);
+    for (int i = 0; i < 6; ++i) {
+      for (int j = 0; j < 6; ++j) ASSERT_TRUE(WriteFile(QString("%1/%2/%3/%4.png").arg(osm).arg(zoom).arg(x0 + i).arg(y0 + j), "png"));
+    }
+  }
+  struct Row {
+    const char* id;
+    QString source;
+    QStringList area;  // south, west, north, east
+    int from, to;      // zoom levels
+    const char* sourceOff;  // a GeoKuk source left out, or null
+    QStringList cvmapOptions;
+  };
+  // Areas over the middle of the most detailed level's block, in degrees to
+  // five decimals, as a user would type them.
+  const auto areaText = [](TileGrid grid, const convert::PlaneRect& rect) {
+    const store::GeoArea a = convert::PlaneRectArea(grid, rect);
+    return QStringList{QString::number(a.south, 'f', 5), QString::number(a.west, 'f', 5),
+                       QString::number(a.north, 'f', 5), QString::number(a.east, 'f', 5)};
+  };
+  const double s15 = store::GeoKukSideUnits(15);
+  const double gx = std::floor(0x79c0000 / s15) * s15, gy = std::floor(0x8240000 / s15) * s15;
+  const QStringList geokukArea =
+      areaText(TileGrid::GeoKuk, {gx + 1.3 * s15, -(gy + 2.7 * s15), gx + 2.6 * s15, -(gy + 1.2 * s15)});
+  const double s16 = convert::TileSidePlane(TileGrid::WebMercator, 16);
+  const QStringList osmArea =
+      areaText(TileGrid::WebMercator, {(35360 + 1.3) * s16, (22240 + 1.2) * s16, (35360 + 3.6) * s16, (22240 + 2.7) * s16});
+  const std::vector<Row> rows = {
+      {"geokuk", geokuk, geokukArea, 13, 14, "letecka",
+       {"--zoom", "13-14", "--source", "turist", "--area", geokukArea.join(',')}},
+      {"osm", osm, osmArea, 15, 16, nullptr, {"--zoom", "15-16", "--area", osmArea.join(',')}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    const QString windowMap = MakeMapFile(QString("window-%1.cvmap").arg(row.id));
+    const QString cvmapMap = Path(QString("cvmap-%1.cvmap").arg(row.id));
+    settings_.WriteString(u"Options", u"Folder", row.source.toStdU16String());
+    settings_.WriteString(u"Options", u"File", windowMap.toStdU16String());
+    OpenDialog();
+    ASSERT_TRUE(WaitUntil([this] { return Pane().SourceIndex().counted; }));
+    const int ids[4] = {res::IDC_AREA_SOUTH, res::IDC_AREA_WEST, res::IDC_AREA_NORTH, res::IDC_AREA_EAST};
+    for (int i = 0; i < 4; ++i) Field(ids[i])->setText(row.area[i]);
+    Item<QSpinBox>(res::IDC_ZOOM_FROM)->setValue(row.from);
+    Item<QSpinBox>(res::IDC_ZOOM_TO)->setValue(row.to);
+    if (row.sourceOff != nullptr) dlg().findChild<QCheckBox*>(QString("source:") + row.sourceOff)->click();
+    ASSERT_TRUE(ConvertButton()->isEnabled());
+    QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitForIdle());
+    const QString tip = Progress()->accessibleDescription();
+    dialog_.reset();
+
+    QProcess cvmap;
+    cvmap.start(CVMAP_PATH, QStringList{"convert", row.source, cvmapMap, "--quiet"} + row.cvmapOptions);
+    ASSERT_TRUE(cvmap.waitForFinished(60000));
+    ASSERT_EQ(cvmap.exitCode(), 0) << cvmap.readAllStandardError().toStdString();
+    const std::vector<StoredTile> stored = StoredTiles(windowMap);
+    EXPECT_EQ(stored, StoredTiles(cvmapMap));
+    EXPECT_GE(stored.size(), 4u);
+    const long long all = row.source == geokuk ? 4 * 16 * 2 : 3 * 36;
+    EXPECT_LT(static_cast<long long>(stored.size()), all);
+    EXPECT_TRUE(tip.contains(QString::fromUtf8("Mimo výběr (nečteny): %1").arg(all - static_cast<long long>(stored.size()))))
+        << tip.toStdString();
+  }
+}
+
+// PVW-10: moving around: the wheel and + / - step to the next zoom level
+// present (skipping absent ones, halving or doubling beyond the last),
+// keeping the point under the mouse; arrows pan by a quarter of the view; a
+// double click centres.
+TEST_F(PreviewTest, WheelKeysAndDoubleClick) {
+  OpenOn(MakeBlockTree("geokuk", TileGrid::GeoKuk, {{12, 0x7900000, 0x8200000}, {14, 0x7900000, 0x8200000}, {16, 0x7900000, 0x8200000}}));
+  const auto native = [this](int zoom) { return NativeScale(TileGrid::GeoKuk, zoom); };
+  View().ShowLevel(12);
+  const QPoint mouse(View().width() / 3, View().height() / 4);
+  const convert::ViewPoint underMouse = View().ToPlane(mouse);
+  struct Step {
+    std::function<void()> act;
+    double scale;  // the scale afterwards
+  };
+  const auto wheel = [this, mouse](int delta) {
+    QWheelEvent event(mouse, View().mapToGlobal(mouse), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&View(), &event);
+  };
+  const std::vector<Step> steps = {
+      {[&] { wheel(120); }, native(14)},  {[&] { wheel(120); }, native(16)}, {[&] { wheel(120); }, 2 * native(16)},
+      {[&] { wheel(-120); }, native(16)}, {[&] { wheel(-120); }, native(14)},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    steps[i].act();
+    EXPECT_DOUBLE_EQ(View().Scale(), steps[i].scale) << i;
+    const convert::ViewPoint still = View().ToPlane(mouse);
+    EXPECT_NEAR(still.x, underMouse.x, 1 / View().Scale()) << "the point under the mouse stays, step " << i;
+    EXPECT_NEAR(still.y, underMouse.y, 1 / View().Scale());
+  }
+  QTest::keyClick(&View(), Qt::Key_Plus);
+  EXPECT_DOUBLE_EQ(View().Scale(), native(16));
+  QTest::keyClick(&View(), Qt::Key_Minus);
+  QTest::keyClick(&View(), Qt::Key_Minus);
+  EXPECT_DOUBLE_EQ(View().Scale(), native(12));
+  EXPECT_EQ(View().DrawnZoom(), 12);
+
+  const convert::ViewPoint before = View().Centre();
+  QTest::keyClick(&View(), Qt::Key_Right);
+  EXPECT_NEAR(View().Centre().x - before.x, View().width() / 4.0 / View().Scale(), 1e-6);
+  QTest::keyClick(&View(), Qt::Key_Up);
+  EXPECT_NEAR(before.y - View().Centre().y, View().height() / 4.0 / View().Scale(), 1e-6) << "up is north";
+  const QPoint clicked(View().width() / 5, View().height() * 4 / 5);
+  const convert::ViewPoint target = View().ToPlane(clicked);
+  QTest::mouseDClick(&View(), Qt::LeftButton, Qt::NoModifier, clicked);
+  EXPECT_NEAR(View().Centre().x, target.x, 1e-6);
+  EXPECT_NEAR(View().Centre().y, target.y, 1e-6);
 }
 
 }  // namespace

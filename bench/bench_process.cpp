@@ -56,7 +56,7 @@ double Median(std::vector<double> values) {
 
 std::string Spread(const std::vector<double>& values, const char* format) {
   if (values.empty()) return "-";
-  char text[96];
+  char text[160];
   const std::string f = std::string(format) + " (" + format + "-" + format + ")";
   std::snprintf(text, sizeof text, f.c_str(), Median(values), *std::min_element(values.begin(), values.end()),
                 *std::max_element(values.begin(), values.end()));

@@ -31,6 +31,15 @@ constexpr double kMostMagnified = 8;      // beyond the last level, up to 8 x it
 constexpr double kLeastScaleOfFit = 0.25; // out to a quarter of the whole extent's scale
 constexpr int kMinDragPixels = 3;         // a smaller drag draws no area
 constexpr std::size_t kMostWanted = 4000; // tiles asked for at once at most
+constexpr int kSmallestDecoded = 64;      // images are decoded down to no less than this
+
+// The size to decode tiles to that are drawn `pixels` wide: the next power
+// of two, within kSmallestDecoded .. the tiles' own size.
+int DecodedSize(double pixels) {
+  int size = kSmallestDecoded;
+  while (size < pixels && size < convert::kPreviewTilePixels) size *= 2;
+  return size;
+}
 
 QString Text(const char16_t* text) { return QString::fromUtf16(text); }
 
@@ -114,13 +123,20 @@ void MapView::SetSelectTool(bool on) {
   setCursor(on ? Qt::CrossCursor : Qt::ArrowCursor);
 }
 
-void MapView::TileLoaded(int generation, const convert::PreviewTile& tile, const QImage& image) {
+void MapView::TileLoaded(int generation, const convert::PreviewTile& tile, const QImage& image, bool whole) {
   if (generation != generation_) return;
   pending_.erase(tile);
-  if (images_.count(tile) != 0) return;
-  useOrder_.push_front(tile);
-  images_[tile] = {image, useOrder_.begin()};
-  imageBytes_ += image.sizeInBytes();
+  const auto held = images_.find(tile);
+  if (held != images_.end()) {
+    if (held->second.whole || held->second.image.width() >= image.width()) return;
+    imageBytes_ += image.sizeInBytes() - held->second.image.sizeInBytes();
+    held->second.image = image;
+    held->second.whole = whole;
+  } else {
+    useOrder_.push_front(tile);
+    images_[tile] = {image, whole, useOrder_.begin()};
+    imageBytes_ += image.sizeInBytes();
+  }
   // The least recently drawn images go first; those on screen were drawn last.
   while (imageBytes_ > kImageBudget && useOrder_.size() > 1) {
     const auto oldest = images_.find(useOrder_.back());
@@ -293,7 +309,9 @@ void MapView::AskForTiles() {
   askScheduled_ = false;
   std::vector<convert::PreviewTile> wanted;
   const int zoom = DrawnZoom();
-  if (zoom >= 0 && convert::TileSidePlane(layer_->grid, zoom) * scale_ >= kMinImagePixels) {
+  const double tilePixels = zoom >= 0 ? convert::TileSidePlane(layer_->grid, zoom) * scale_ : 0;
+  const int decoded = DecodedSize(tilePixels);
+  if (zoom >= 0 && tilePixels >= kMinImagePixels) {
     const convert::LevelCoverage* coverage = CoverageOf(zoom);
     const convert::PlaneRect level = LevelRect(zoom);
     const convert::PlaneRect visible = VisiblePlaneRect();
@@ -306,7 +324,10 @@ void MapView::AskForTiles() {
       for (long long y = range.y0; y <= range.y1 && wanted.size() < kMostWanted; y += step) {
         for (long long x = range.x0; x <= range.x1 && wanted.size() < kMostWanted; x += step) {
           const convert::PreviewTile tile{*layer_, zoom, x, y};
-          if (images_.count(tile) != 0 || KnownEmpty(tile, coverage)) continue;
+          const auto held = images_.find(tile);
+          // A held image drawn larger than it was decoded is asked for again.
+          if (held != images_.end() && (held->second.whole || held->second.image.width() >= decoded)) continue;
+          if (KnownEmpty(tile, coverage)) continue;
           wanted.push_back(tile);
         }
       }
@@ -323,7 +344,7 @@ void MapView::AskForTiles() {
   }
   // The wish replaces the last one: what is not wanted now is not pending.
   pending_ = std::set<convert::PreviewTile>(wanted.begin(), wanted.end());
-  emit tilesWanted(std::move(wanted));
+  emit tilesWanted(std::move(wanted), decoded);
 }
 
 void MapView::DrawCoverage(QPainter& painter, const convert::LevelCoverage& coverage) {

@@ -15,7 +15,9 @@
 //
 // The view asks for the tiles it shows (tilesWanted), most central first,
 // whenever what it shows changes; it never asks for a tile it holds, knows
-// to be missing, or that lies outside the view.
+// to be missing, or that lies outside the view. Images come decoded down to
+// the size they are drawn at (at least 64 pixels), so that a view of many
+// small tiles holds little; a tile drawn larger later is asked for again.
 //
 // Thread-safety: window thread only.
 #pragma once
@@ -63,7 +65,9 @@ class MapView : public QWidget {
   // With the tool on, every drag draws an area.
   void SetSelectTool(bool on);
 
-  void TileLoaded(int generation, const convert::PreviewTile& tile, const QImage& image);
+  // An image of a tile; `whole` when it has its own size (not decoded down
+  // to the size it was asked for).
+  void TileLoaded(int generation, const convert::PreviewTile& tile, const QImage& image, bool whole);
   void TileMissing(int generation, const convert::PreviewTile& tile);
 
   // The whole extent of the layer's levels.
@@ -94,7 +98,8 @@ class MapView : public QWidget {
   bool Settled() const { return !askScheduled_ && pending_.empty(); }
 
  signals:
-  void tilesWanted(std::vector<convert::PreviewTile> tiles);
+  // The tiles to read, most wanted first, and the size to decode them to.
+  void tilesWanted(std::vector<convert::PreviewTile> tiles, int pixels);
   void areaDrawn(convert::PlaneRect rect);
   void levelShown(int zoom);  // the level drawn changed
   void viewChanged();         // what the view shows changed (moved, zoomed, resized, new layer)
@@ -112,6 +117,7 @@ class MapView : public QWidget {
  private:
   struct HeldImage {
     QImage image;
+    bool whole = true;  // at its own size: no larger one exists
     std::list<convert::PreviewTile>::iterator use;  // its place in useOrder_
   };
 

@@ -1,5 +1,7 @@
 #include "app/preview_loader.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QMetaType>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -14,9 +16,24 @@ namespace {
 // How much less the count thread gets of a busy processor than the others.
 constexpr int kCountNiceness = 10;
 
-// Decodes a tile image into the form the view draws fastest.
-QImage Decode(const std::vector<unsigned char>& bytes) {
-  QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
+// An image larger than this on a side is no tile: it is not decoded.
+constexpr int kLargestTileSide = 4096;
+
+// Decodes a tile image into the form the view draws fastest, no larger than
+// `pixels` on a side; *whole tells whether it kept its own size.
+QImage Decode(const std::vector<unsigned char>& bytes, int pixels, bool* whole) {
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  const QSize size = reader.size();
+  if (size.isValid() && (size.width() > kLargestTileSide || size.height() > kLargestTileSide)) return {};
+  *whole = true;
+  if (size.isValid() && (size.width() > pixels || size.height() > pixels)) {
+    reader.setScaledSize(size.scaled(pixels, pixels, Qt::KeepAspectRatio));
+    *whole = false;
+  }
+  QImage image = reader.read();
   if (image.isNull()) return image;
   return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
@@ -64,12 +81,13 @@ int PreviewLoader::Open(const PreviewTarget& target) {
   return generation_;
 }
 
-void PreviewLoader::Want(std::vector<convert::PreviewTile> tiles) {
+void PreviewLoader::Want(std::vector<convert::PreviewTile> tiles, int pixels) {
   std::reverse(tiles.begin(), tiles.end());  // the worker pops the most wanted from the back
   {
     std::lock_guard<std::mutex> lock(mutex_);
     wanted_ = std::move(tiles);
     wishGeneration_ = generation_;
+    wishPixels_ = pixels;
   }
   wake_.notify_all();
 }
@@ -181,6 +199,7 @@ void PreviewLoader::TileThread() {
   while (true) {
     convert::PreviewTile tile;
     int generation = 0;
+    int pixels = convert::kPreviewTilePixels;
     PreviewTarget target;
     {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -193,6 +212,7 @@ void PreviewLoader::TileThread() {
       tile = wanted_.back();
       wanted_.pop_back();
       generation = wishGeneration_;
+      pixels = wishPixels_;
       if (generation != pendingGeneration_) continue;  // a wish of an older target
       target = pendingTarget_;
       tileStop_ = 0;
@@ -209,9 +229,10 @@ void PreviewLoader::TileThread() {
     const convert::PreviewRead read = source->Read(tile, &bytes);
     tileReads_ = source->Stats().filesRead.load() + source->Stats().rowsRead.load();
     if (read == convert::PreviewRead::Found) {
-      QImage image = Decode(bytes);
+      bool whole = true;
+      QImage image = Decode(bytes, pixels, &whole);
       if (!image.isNull()) {
-        emit tileLoaded(generation, tile, std::move(image));
+        emit tileLoaded(generation, tile, std::move(image), whole);
         continue;
       }
     }

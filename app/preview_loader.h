@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/preview_grid.h"
 #include "convert/preview_source.h"
 
 namespace app {
@@ -68,8 +69,9 @@ class PreviewLoader : public QObject {
   int Generation() const { return generation_; }
   const PreviewTarget& Target() const { return target_; }
 
-  // The tiles the view wants now, most wanted first.
-  void Want(std::vector<convert::PreviewTile> tiles);
+  // The tiles the view wants now, most wanted first, and the size it draws
+  // them at: a larger image is decoded down to `pixels` on a side.
+  void Want(std::vector<convert::PreviewTile> tiles, int pixels);
 
   void SetPaused(bool paused);
 
@@ -81,7 +83,8 @@ class PreviewLoader : public QObject {
   void indexReady(int generation, app::IndexPtr index, bool opened, QString why);
   void countProgress(int generation, qlonglong tiles);
   void countReady(int generation, app::CountPtr count);
-  void tileLoaded(int generation, convert::PreviewTile tile, QImage image);
+  // `whole`: the image at its own size, not decoded down.
+  void tileLoaded(int generation, convert::PreviewTile tile, QImage image, bool whole);
   void tileMissing(int generation, convert::PreviewTile tile);
 
  private:
@@ -101,6 +104,7 @@ class PreviewLoader : public QObject {
   int pendingGeneration_ = 0;                    // its generation
   std::vector<convert::PreviewTile> wanted_;     // the newest wish, most wanted last (popped from the back)
   int wishGeneration_ = 0;                       // the generation the wish belongs to
+  int wishPixels_ = convert::kPreviewTilePixels; // the wish's drawn size of a tile
   int countGeneration_ = 0;                      // the generation whose index is out: the count thread's work
   bool paused_ = false;                          // a conversion runs
   bool ending_ = false;                          // the loader is being destroyed

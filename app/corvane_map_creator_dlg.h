@@ -41,6 +41,10 @@
 //  2. The worker is joined before database_, job_ or messageBoxes_ go away.
 //  3. The Enter key never ends the window; Escape, the close box and
 //     "Zavřít" run the close command, which ends it.
+//  4. The preview reads through connections of its own, never database_,
+//     and reads no map file while a job runs.
+//  5. The job's selection (jobSelection_) lives until the next job starts,
+//     after the worker that used it has been joined.
 #pragma once
 
 #include <QDialog>

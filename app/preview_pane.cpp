@@ -259,7 +259,7 @@ void PreviewPane::FillLevels() {
   for (const convert::PreviewLevel& level : chosen->levels) {
     auto* item = new QTreeWidgetItem(levels_);
     item->setText(0, QString::number(level.zoom));
-    item->setText(1, (counted ? QString() : QStringLiteral("≈ ")) + QLocale().toString(level.tiles));
+    item->setText(1, (counted ? QString() : Text(res::kLevelsEstimatePrefix)) + QLocale().toString(level.tiles));
     item->setData(0, Qt::UserRole, level.zoom);
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     if (level.zoom == view_->DrawnZoom()) levels_->setCurrentItem(item);

@@ -120,6 +120,7 @@ inline constexpr char16_t kLevelsName[] = u"Úrovně přiblížení";
 inline constexpr char16_t kLevelsTip[] =
     u"Úrovně přiblížení vrstvy a počty jejich kachlí. Dvojklik na úroveň ji ukáže.";
 inline constexpr char16_t kLevelsZoomHeader[] = u"Úroveň";
+inline constexpr char16_t kLevelsEstimatePrefix[] = u"≈ ";  // before a count that is an estimate
 inline constexpr char16_t kLevelsTilesHeader[] = u"Kachlí";
 inline constexpr char16_t kLevelsEstimatedNote[] =
     u"Počty jsou odhad z několika složek; přesně se počítají na pozadí.";

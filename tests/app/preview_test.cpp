@@ -19,9 +19,12 @@
 
 #include "app/dialog_builder.h"
 #include "app/job_rate_text.h"
+#include "app/job_result_text.h"
 #include "app/map_view.h"
 #include "app/preview_pane.h"
 #include "app/selection_panel.h"
+#include "convert/conversion_job.h"
+#include "convert/preview_coverage.h"
 #include "convert/preview_grid.h"
 #include "convert/preview_tree_sources.h"
 #include "dialog_fixture.h"
@@ -630,6 +633,104 @@ TEST_F(PreviewTest, WheelKeysAndDoubleClick) {
   QTest::mouseDClick(&View(), Qt::LeftButton, Qt::NoModifier, clicked);
   EXPECT_NEAR(View().Centre().x, target.x, 1e-6);
   EXPECT_NEAR(View().Centre().y, target.y, 1e-6);
+}
+
+// PVW-11: the loader while a conversion runs: a map file is not even
+// opened for its index until the pause ends; a tree's count waits too, and
+// runs once the pause is over.
+TEST_F(PreviewTest, LoaderPausesForAConversion) {
+  const QString map = MakeMapFile("mapa.cvmap");
+  {
+    SQLite::Database db;
+    ASSERT_EQ(db.openNative(QFile::encodeName(map).toStdString()), SQLITE_OK);
+    ASSERT_EQ(db.exec(u"INSERT INTO tiles VALUES(353, 220, 1, 0, x'00')"), SQLITE_OK);
+  }
+  const QString tree = MakeOsmTree("osm");
+  struct Row {
+    const char* id;
+    app::PreviewTarget target;
+    bool indexWhilePaused;  // the index comes during the pause (a tree) or not (a map file)
+  };
+  const std::vector<Row> rows = {
+      {"map", {app::PreviewTarget::MapFile, QFile::encodeName(map).toStdString(), -1}, false},
+      {"tree", {app::PreviewTarget::Tree, QFile::encodeName(tree).toStdString(), 1}, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    app::PreviewLoader loader;
+    int indexes = 0, counts = 0;
+    QObject::connect(&loader, &app::PreviewLoader::indexReady, [&] { ++indexes; });
+    QObject::connect(&loader, &app::PreviewLoader::countReady, [&](int, app::CountPtr count) {
+      ++counts;
+      EXPECT_EQ(count->index.layers.at(0).levels.at(0).tiles, row.target.kind == app::PreviewTarget::MapFile ? 1 : 3);
+    });
+    loader.SetPaused(true);
+    loader.Open(row.target);
+    // A pause keeps what it keeps: give the threads time to do what they may.
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(indexes, row.indexWhilePaused ? 1 : 0);
+    EXPECT_EQ(counts, 0);
+    loader.SetPaused(false);
+    ASSERT_TRUE(WaitUntil([&] { return counts == 1; }));
+    EXPECT_EQ(indexes, 1);
+  }
+}
+
+// PVW-12: the coverage of a GeoKuk level is drawn north up: its first row of
+// blocks is the northmost, and a hole in the south-east corner shows at the
+// picture's bottom right; the grid of blocks lies where its cells do.
+TEST(CoveragePicture, GeoKukNorthUp) {
+  convert::CoverageBuilder builder;
+  convert::PreviewLayer layer;
+  layer.grid = TileGrid::GeoKuk;
+  layer.sourceIsText = true;
+  layer.source = u"turist";
+  const long long side = 16384, x0 = 0x79c0000, y0 = 0x8240000;
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) {
+      if (i >= 2 && j < 2) continue;  // the south-east quarter is a hole
+      builder.Add(layer, 14, x0 + i * side, y0 + j * side);
+    }
+  }
+  const convert::PreviewCount count = builder.Finish();
+  ASSERT_EQ(count.coverage.size(), 1u);
+  const convert::LevelCoverage& coverage = count.coverage[0];
+  EXPECT_EQ(coverage.cells, 12);
+  EXPECT_EQ(coverage.CellsInExtent(), 16);
+  ASSERT_EQ(coverage.width, 4);
+  ASSERT_EQ(coverage.height, 4);
+  const QImage picture = app::CoverageImage(coverage);
+  EXPECT_NE(picture.pixel(3, 3), picture.pixel(0, 0)) << "the south-east corner is a hole";
+  EXPECT_EQ(picture.pixel(3, 3), picture.pixel(2, 2));
+  EXPECT_EQ(picture.pixel(3, 0), picture.pixel(0, 0)) << "the north-east corner holds a tile";
+  const convert::LevelCoverage::PlaneBlock grid = coverage.GridPlaneRect();
+  const convert::PlaneRect northWest = convert::TilePlaneRect(TileGrid::GeoKuk, 14, x0, y0 + 3 * side);
+  EXPECT_DOUBLE_EQ(grid.left, northWest.left);
+  EXPECT_DOUBLE_EQ(grid.top, northWest.top);
+  EXPECT_DOUBLE_EQ(grid.bottom, convert::TilePlaneRect(TileGrid::GeoKuk, 14, x0, y0).bottom);
+  const convert::LevelCoverage::PlaneBlock block = coverage.BlockPlaneRect(3, 3);
+  const convert::PlaneRect southEast = convert::TilePlaneRect(TileGrid::GeoKuk, 14, x0 + 3 * side, y0);
+  EXPECT_DOUBLE_EQ(block.left, southEast.left);
+  EXPECT_DOUBLE_EQ(block.bottom, southEast.bottom);
+}
+
+// PVW-13: the result of a job with a selection counts the tiles it left out,
+// and says so when it left out every tile.
+TEST(JobResultText, TilesLeftOutBySelection) {
+  struct Row {
+    long long stored, outside;
+    bool nothingHint;
+  };
+  const Row rows[] = {{5, 0, false}, {5, 7, false}, {0, 7, true}};
+  for (const Row& row : rows) {
+    convert::ConversionStats stats;
+    stats.pass = convert::ConvertingPass;
+    stats.tilesStored = row.stored;
+    stats.outsideSelection = row.outside;
+    const QString text = app::DescribeJobResult(app::SummariseJob(stats, row.stored + row.outside, row.stored + row.outside, false, 0, {}));
+    EXPECT_EQ(text.contains(QString::fromUtf8("Mimo výběr (nečteny): %1").arg(row.outside)), row.outside > 0) << text.toStdString();
+    EXPECT_EQ(text.contains(QString::fromUtf8("Výběr nezahrnul žádnou kachli")), row.nothingHint) << text.toStdString();
+  }
 }
 
 }  // namespace

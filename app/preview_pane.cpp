@@ -1,6 +1,7 @@
 #include "app/preview_pane.h"
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -113,11 +114,15 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
   auto* middle = new QHBoxLayout;
   middle->addWidget(view_, 1);
   middle->addWidget(sideBox);
+  auto* box = new QGroupBox(Text(res::kPreviewTitle), this);
+  Describe(box, res::kPreviewTitle, res::kPreviewTip, "IDC_PREVIEW");
+  auto* inside = new QVBoxLayout(box);
+  inside->addLayout(top);
+  inside->addLayout(middle, 1);
+  inside->addWidget(status_);
   auto* all = new QVBoxLayout(this);
   all->setContentsMargins(0, 0, 0, 0);
-  all->addLayout(top);
-  all->addLayout(middle, 1);
-  all->addWidget(status_);
+  all->addWidget(box);
 
   connect(loader_, &PreviewLoader::indexReady, this, &PreviewPane::OnIndex);
   connect(loader_, &PreviewLoader::countProgress, this, &PreviewPane::OnCountProgress);

@@ -78,6 +78,9 @@ inline constexpr char16_t kProgressDescription[] = u"Jak daleko převod došel."
 
 // --- The preview ----------------------------------------------------------
 inline constexpr char16_t kPreviewTitle[] = u"Náhled";
+inline constexpr char16_t kPreviewTip[] =
+    u"Kachle zdrojové složky nebo souboru s mapou na jejich místě, úrovně přiblížení s počty kachlí "
+    u"a pokrytí zobrazené úrovně.";
 inline constexpr char16_t kPreviewShowLabel[] = u"Zobrazit:";
 inline constexpr char16_t kPreviewShowSource[] = u"Zdrojovou složku";
 inline constexpr char16_t kPreviewShowMap[] = u"Soubor s mapou";
@@ -111,7 +114,6 @@ inline constexpr char16_t kViewZoomInHint[] = u"Úroveň %1: přibližte pro obr
 // The preview's state line.
 inline constexpr char16_t kPreviewStatusName[] = u"Stav náhledu";
 inline constexpr char16_t kPreviewStatusTip[] = u"Co náhled právě dělá.";
-inline constexpr char16_t kPreviewStatusIdle[] = u"";
 inline constexpr char16_t kPreviewStatusIndexing[] = u"Zjišťuji, co zdroj obsahuje…";
 inline constexpr char16_t kPreviewStatusMapFailedFormat[] = u"Soubor s mapou nelze číst: %1";
 inline constexpr char16_t kPreviewStatusPaused[] = u"Během převodu se mapa nečte; náhled se obnoví po jeho konci.";
@@ -136,7 +138,6 @@ inline constexpr char16_t kCoverageTip[] =
     u"jsou díry, například po zastaveném převodu.";
 inline constexpr char16_t kCoverageFormat[] = u"Pokrytí úrovně %1: %2 z %3 polí (%4 %)";
 inline constexpr char16_t kCoverageUnknownFormat[] = u"Pokrytí úrovně %1 bude známo po spočítání kachlí.";
-inline constexpr char16_t kCoverageNone[] = u"";
 inline constexpr char16_t kCoverageTextName[] = u"Čísla pokrytí";
 
 // --- The selection ----------------------------------------------------------
@@ -153,7 +154,6 @@ inline constexpr char16_t kAreaSouthTip[] = u"Jižní okraj oblasti, zeměpisná
 inline constexpr char16_t kAreaWestTip[] = u"Západní okraj oblasti, zeměpisná délka ve stupních (například 16.5).";
 inline constexpr char16_t kAreaNorthTip[] = u"Severní okraj oblasti, zeměpisná šířka ve stupních.";
 inline constexpr char16_t kAreaEastTip[] = u"Východní okraj oblasti, zeměpisná délka ve stupních.";
-inline constexpr char16_t kAreaEmptyNote[] = u"Všechna čtyři pole prázdná: celý svět.";
 inline constexpr char16_t kAreaClearCaption[] = u"Zrušit oblast";
 inline constexpr char16_t kAreaClearTip[] = u"Smaže oblast: převede se celý svět.";
 inline constexpr char16_t kZoomLabel[] = u"Úrovně přiblížení od";

@@ -37,8 +37,8 @@ TEST(TileSelection, ZoomLists) {
     std::string taken;
     for (int level = 0; level <= convert::kMaxSelectableZoom; ++level) {
       if (!zooms.test(level)) continue;
-      if (!taken.empty()) taken += ',';
-      taken += std::to_string(level);
+      if (!taken.empty()) taken.push_back(',');
+      taken.append(std::to_string(level));
     }
     EXPECT_EQ(taken, c.levels);
   }

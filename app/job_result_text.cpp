@@ -28,6 +28,7 @@ JobResult SummariseJob(const convert::ConversionStats& stats, long long finalCou
   result.notTiles = stats.notTiles.load();
   result.unreadable = stats.unreadable.load();
   result.unreadableFolders = stats.unreadableFolders.load();
+  result.outsideSelection = stats.outsideSelection.load();
   if (stats.databaseErrors.load() != 0 || messagesShown > 0) {
     result.end = JobEnd::Failed;
     result.error = firstMessage;
@@ -64,12 +65,15 @@ QString DescribeJobResult(const JobResult& result) {
   if (result.unreadableFolders > 0) {
     lines << CountLine(res::kJobUnreadableFoldersLine, result.unreadableFolders);
   }
+  if (result.outsideSelection > 0) lines << CountLine(res::kJobOutsideSelectionLine, result.outsideSelection);
   if (result.end == JobEnd::Completed) {
     const bool allRead = result.notTiles == 0 && result.unreadable == 0;
     if (result.files == 0 && result.unreadableFolders == 0) {
       lines << Text(res::kJobNoFilesHint);
     } else if (result.tilesStored == 0 && result.duplicates > 0 && allRead) {
       lines << Text(res::kJobNothingNewHint);
+    } else if (result.tilesStored == 0 && result.duplicates == 0 && result.unreadable == 0 && result.outsideSelection > 0) {
+      lines << Text(res::kJobNothingSelectedHint);
     } else if (result.tilesStored == 0 && result.duplicates == 0 && result.notTiles > 0) {
       lines << Text(res::kJobNoTilesHint);
     }

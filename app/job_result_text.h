@@ -29,6 +29,7 @@ struct JobResult {
   long long notTiles = 0;       // files that are no tiles of the layout
   long long unreadable = 0;     // tiles that could not be read
   long long unreadableFolders = 0;  // folders of the converting pass that could not be listed
+  long long outsideSelection = 0;   // tiles the selection left out (never read)
   QString error;                // Failed: the first message shown during the job, or empty
 };
 

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_process.h"
 #include "bench/bench_tree.h"
 
 #ifndef CORVANE_BENCH_DATA
@@ -59,20 +60,8 @@ double TimeCvmap(const std::vector<std::string>& args) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// "median (min-max)" of `values` printed with `format`.
-std::string Spread(const std::vector<double>& values, const char* format) {
-  char text[128];
-  const std::string f = std::string(format) + " (" + format + "-" + format + ")";
-  std::snprintf(text, sizeof text, f.c_str(), Median(values), *std::min_element(values.begin(), values.end()),
-                *std::max_element(values.begin(), values.end()));
-  return text;
-}
+using bench::Median;
+using bench::Spread;
 
 }  // namespace
 

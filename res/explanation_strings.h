@@ -72,6 +72,9 @@ inline constexpr char16_t kJobNotTilesLine[] = u"Nejsou kachle: %1";
 inline constexpr char16_t kJobUnreadableLine[] = u"Nelze přečíst: %1";
 inline constexpr char16_t kJobUnreadableFoldersLine[] =
     u"Nečitelné složky (jejich kachle v mapě nejsou): %1";
+inline constexpr char16_t kJobOutsideSelectionLine[] = u"Mimo výběr (nečteny): %1";
+inline constexpr char16_t kJobNothingSelectedHint[] =
+    u"Výběr nezahrnul žádnou kachli zdroje: zkontrolujte oblast, úrovně a mapy ve výběru.";
 inline constexpr char16_t kJobNoFilesHint[] = u"Ve složce nejsou žádné soubory.";
 inline constexpr char16_t kJobNothingNewHint[] = u"Nic nového: všechny kachle už v mapě byly.";
 inline constexpr char16_t kJobNoTilesHint[] =

@@ -153,11 +153,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "corvane_screenshot: the cache was not counted\n");
     return 1;
   }
-  // The most detailed level, a little below its own scale, where the
-  // selection's south-east corner meets the holes.
+  // The most detailed level, zoomed out until the whole selected area and
+  // the holes beside its south-east corner are in view.
   const int zoom = kFirstZoom + kLevels - 1;
-  const double scale = convert::kPreviewTilePixels / convert::TileSidePlane(store::TileGrid::GeoKuk, zoom) * 0.75;
-  const convert::ViewPoint centre = convert::GeoToPlane(store::TileGrid::GeoKuk, {49.166, 16.652});
+  const double scale = convert::kPreviewTilePixels / convert::TileSidePlane(store::TileGrid::GeoKuk, zoom) * 0.085;
+  const convert::ViewPoint centre = convert::GeoToPlane(store::TileGrid::GeoKuk, {49.193, 16.593});
   view.SetView(centre, scale);
   if (!WaitFor([&] { return view.Pending() == 0 && view.ImagesHeld() > 0; }, 60)) {
     std::fprintf(stderr, "corvane_screenshot: the tiles did not load\n");

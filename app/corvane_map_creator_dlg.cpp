@@ -15,6 +15,7 @@
 #include "app/dialog_builder.h"
 #include "app/geokuk_preferences.h"
 #include "app/path_choosers.h"
+#include "convert/map_writer_turn.h"
 #include "convert/probe.h"
 #include "platform/file_io.h"
 #include "res/dialog_template.h"
@@ -275,6 +276,15 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   }
   // The job takes the layout the controls show now, also one clicked by hand.
   UpdateData(true);
+  // A conversion that another window or cvmap runs into the same map would
+  // hold its write lock nearly all the time, and this job would give up
+  // after the busy timeout: say so at once instead. The turn is held until
+  // the job's end has been handled, so that a cvmap waits for this job.
+  if (writerTurn_.TryAcquire(convert::MapWriterTurnName(Native(targetPath_))) ==
+      platform::ProcessLock::Result::HeldElsewhere) {
+    messageBoxes_.Show(res::kMapBeingConverted, platform::MessageStyle::Exclamation);
+    return;
+  }
   convertButton_->setText(FromUtf16(res::kStopCaption));
   EnableInputs(false);
   doneCount_ = 0;

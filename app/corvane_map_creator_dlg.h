@@ -46,6 +46,7 @@
 #include "app/shown_message_log.h"
 #include "convert/conversion_job.h"
 #include "platform/qt/queued_call_channel.h"
+#include "platform/process_lock.h"
 #include "platform/qt/window_thread_message_box.h"
 #include "platform/settings_store.h"
 #include "platform/worker_thread.h"
@@ -159,6 +160,7 @@ class CCorvaneMapCreatorDlg : public QDialog {
   SQLite::Database database_;  // the map file
   convert::ConversionJob job_;  // shared with the worker while a job runs
   platform::WorkerThread worker_;  // the conversion thread; declared after job_, joined first
+  platform::ProcessLock writerTurn_;  // the map's writer turn (convert/map_writer_turn.h), held while a job runs
   std::atomic<bool> workerEnded_{true};  // set by the worker as its last step
 
   QString sourcePath_;     // text of box 1000

@@ -28,6 +28,7 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
       progressBar_->setValue(std::clamp(doneCount_, progressBar_->minimum(), progressBar_->maximum()));
       break;
     case convert::NotifyFinished:
+      writerTurn_.Release();
       jobShown_ = false;
       convertButton_->setText(QString::fromUtf16(res::kConvertCaption));
       convertButton_->setEnabled(true);

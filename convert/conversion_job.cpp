@@ -2,8 +2,10 @@
 
 #include <limits.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cassert>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -14,6 +16,7 @@
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
 #include "platform/file_io.h"
+#include "platform/file_size_limits.h"
 #include "platform/file_writeback.h"
 #include "platform/folder_search.h"
 #include "platform/message_box.h"
@@ -24,6 +27,7 @@
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
 #include "store/tile_inserter.h"
+#include "store/write_failure.h"
 
 namespace convert {
 
@@ -42,6 +46,7 @@ struct WalkState {
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
   int depth = 0;                           // 0 while the source folder itself is walked
   long long pendingTiles = 0;              // tiles stored in the open transaction
+  std::uint64_t pendingBytes = 0;          // their image bytes
   const platform::FolderSearch* parentSearch = nullptr;  // set just before a walk enters a subfolder: the parent's search
   const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
@@ -59,10 +64,13 @@ void ConversionStats::Reset() {
   duplicates = 0;
   notTiles = 0;
   unreadable = 0;
+  tooLarge = 0;
   unreadableFolders = 0;
+  vanishedFolders = 0;
   databaseErrors = 0;
   rolledBack = 0;
   databaseErrorCode = 0;
+  fileSizeLimit = false;
 }
 
 namespace {
@@ -87,11 +95,16 @@ void ForgetPendingTiles(ConversionJob& job) {
   job.stats.tilesStored.fetch_sub(job.walkState->pendingTiles, std::memory_order_relaxed);
   job.stats.rolledBack.fetch_add(job.walkState->pendingTiles, std::memory_order_relaxed);
   job.walkState->pendingTiles = 0;
+  job.walkState->pendingBytes = 0;
 }
 
 // Keeps the first error that stops the job, for the summary.
 void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
   if (job.stats.databaseErrorCode.load() != 0) return;
+  // Taken now, while the map file still has the size at which the write
+  // failed.
+  const std::uint64_t pending = job.walkState != nullptr ? job.walkState->pendingBytes : 0;
+  job.stats.fileSizeLimit = store::WriteFailedAtSizeLimit(*job.database, code, pending, platform::ReadMountTable());
   job.stats.databaseErrorCode = code;
   job.stopReason = message;
 }
@@ -121,12 +134,12 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
   // nothing is shown and the job ends as a stopped one.
   const bool stopWhileWaiting = job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY;
   job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
+  if (!stopWhileWaiting) NoteStopReason(job, code, message);  // before the rollback changes the file
   SQLite::Database& database = *job.database;
   if (SqliteTransactionOpen(database)) database.rollback();
   database.inTransaction = 0;
   ForgetPendingTiles(job);
   if (stopWhileWaiting) return;
-  NoteStopReason(job, code, message);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
@@ -153,7 +166,10 @@ bool CommitOpenTransaction(ConversionJob& job) {
     job.stopRequested = 1;
     return false;
   }
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  if (job.walkState != nullptr) {
+    job.walkState->pendingTiles = 0;
+    job.walkState->pendingBytes = 0;
+  }
   return true;
 }
 
@@ -181,10 +197,14 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   // could never be inserted, so it is not read into memory at all.
   // A file whose path is longer than the system takes is not opened, as if
   // it were opened by the path.
-  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
-      search.ReadEntry(entry.name, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
-    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-    ReportSkipped(job, fullPath, SkipReason::Unreadable);
+  platform::ReadStatus read = platform::ReadStatus::CannotOpen;
+  if (entry.kind == platform::EntryKind::Regular && fullPath.size() < PATH_MAX) {
+    read = search.ReadEntry(entry.name, &state.buffer, state.longestValue);
+  }
+  if (read != platform::ReadStatus::Ok) {
+    const bool tooLarge = read == platform::ReadStatus::TooLarge;
+    (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, tooLarge ? SkipReason::TooLarge : SkipReason::Unreadable);
     return;
   }
 
@@ -200,19 +220,23 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     case TileInserter::Outcome::Stored:
       stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
       ++state.pendingTiles;
+      state.pendingBytes += state.buffer.size();
       state.bytesSinceWriteback += state.buffer.size();
       if (state.bytesSinceWriteback >= job.writebackStep) {
         state.writeback.Start();
         state.bytesSinceWriteback = 0;
       }
+      // A reader of the map waits for the whole of a batch that outgrew
+      // SQLite's page cache; a long folder does not hold it for longer.
+      if (std::chrono::steady_clock::now() - state.batchBegun >= job.longestBatch) CommitOpenTransaction(job);
       break;
     case TileInserter::Outcome::Duplicate:
       stats.duplicates.fetch_add(1, std::memory_order_relaxed);
       ReportSkipped(job, fullPath, SkipReason::AlreadyPresent);
       break;
     case TileInserter::Outcome::TooBig:
-      stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-      ReportSkipped(job, fullPath, SkipReason::Unreadable);
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      ReportSkipped(job, fullPath, SkipReason::TooLarge);
       break;
     case TileInserter::Outcome::Failed:
       StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
@@ -293,6 +317,10 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   // counted and told as unreadable: some of its files may be missing.
   if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {
     stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+    struct stat status {};
+    if (!searching && ::lstat(folderPath.c_str(), &status) != 0 && errno == ENOENT) {
+      stats.vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
+    }
     ReportSkipped(*this, folderPath, SkipReason::FolderUnreadable);
   }
   if (pass == ConvertingPass) BeginTransactionIfNone(*this);
@@ -341,6 +369,7 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
 void RunConversion(ConversionJob& job) {
   job.stats.Reset();
   job.stopReason.clear();
+  job.rollbackLeft.clear();
   job.fileCount = 0;
   job.stats.pass = CountingPass;
   job.WalkFolder(job.sourceFolder, CountingPass);
@@ -350,6 +379,9 @@ void RunConversion(ConversionJob& job) {
     job.stats.filesSeen = 0;
     job.stats.pass = ConvertingPass;
     job.WalkFolder(job.sourceFolder, ConvertingPass);
+    // After a full disk or an I/O error SQLite may have left its rollback to
+    // the next user of the file, which would find a hot journal.
+    if (job.stats.databaseErrors.load() != 0) job.rollbackLeft = store::ReopenAfterWriteError(*job.database);
   }
   job.stopRequested = 0;
   job.running = 0;

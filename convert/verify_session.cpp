@@ -113,6 +113,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   counts.different = stats.different.load();
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
+  counts.tooLarge = stats.tooLarge.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
   if (stats.failed.load()) {
     outcome.status = VerifyStatus::MapReadFailed;

@@ -66,10 +66,14 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
   if (walk.readAhead != nullptr) walk.readAhead->Reached();
   // The conversion's rules: only regular files, within the path limit and
   // SQLite's longest value, are read.
-  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
-      search.ReadEntry(entry.name, &walk.buffer, walk.longestValue) != platform::ReadStatus::Ok) {
-    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-    Report(walk, fullPath, VerifyFinding::Unreadable);
+  platform::ReadStatus read = platform::ReadStatus::CannotOpen;
+  if (entry.kind == platform::EntryKind::Regular && fullPath.size() < PATH_MAX) {
+    read = search.ReadEntry(entry.name, &walk.buffer, walk.longestValue);
+  }
+  if (read != platform::ReadStatus::Ok) {
+    const bool tooLarge = read == platform::ReadStatus::TooLarge;
+    (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
+    Report(walk, fullPath, tooLarge ? VerifyFinding::TooLarge : VerifyFinding::Unreadable);
     return;
   }
   store::TileLookup::Outcome outcome;

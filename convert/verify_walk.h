@@ -22,7 +22,7 @@
 // Invariants:
 //  1. The database is only read: no statement but the SELECT runs on it.
 //  2. Every file met in the checking pass is counted exactly once in
-//     identical, missing, different, notTiles or unreadable, unless a read of
+//     identical, missing, different, notTiles, unreadable or tooLarge, unless a read of
 //     the map file failed (then `failed` is set and the walk stopped).
 #pragma once
 
@@ -42,6 +42,7 @@ enum class VerifyFinding {
   NotTile,           // a file that is no tile of the layout
   Unreadable,        // a tile that could not be read
   FolderUnreadable,  // a folder that could not be listed
+  TooLarge,          // a tile larger than the longest value SQLite stores (so never in a map)
 };
 
 // Gets every file (and folder) that is not a tile found identical, in walk
@@ -63,6 +64,7 @@ struct VerifyStats {
   std::atomic<long long> different{0};        // tiles held with other bytes
   std::atomic<long long> notTiles{0};         // files that are not tiles of the layout
   std::atomic<long long> unreadable{0};       // tiles that could not be read
+  std::atomic<long long> tooLarge{0};         // tiles larger than the longest value SQLite stores
   std::atomic<long long> unreadableFolders{0};  // folders that could not be listed
   std::atomic<bool> failed{false};            // a read of the map file failed; the walk stopped
 

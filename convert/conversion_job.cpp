@@ -50,6 +50,9 @@ struct WalkState {
   const platform::FolderSearch* parentSearch = nullptr;  // set just before a walk enters a subfolder: the parent's search
   const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
+  bool committed = false;                  // a batch of this pass has been committed
+  bool inReaderWindow = false;                  // the open batch keeps its pages in memory, so readers can read
+  int cacheSize = 0;                       // inReaderWindow: the page cache size to return to (PRAGMA cache_size)
   platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
   std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
@@ -109,11 +112,55 @@ void NoteStopReason(ConversionJob& job, int code, const std::u16string& message)
   job.stopReason = message;
 }
 
+// While a batch is larger than SQLite's page cache, SQLite writes it to the
+// map file before the commit and holds the file's exclusive lock until then;
+// a reader then waits for the commit. Right after it, the next batch would
+// fill the cache within milliseconds and lock readers out again before
+// their busy handlers (which look every 100 ms at most) try once more. So
+// each batch after a commit keeps its pages in memory for its first
+// kReaderWindow: readers waiting for that commit get their turn, and memory
+// grows by no more than that much of the job's work.
+constexpr std::chrono::milliseconds kReaderWindow{150};
+// The page cache is made this large (64 MiB, in KiB) for the window: the
+// pages of the window's tiles then stay in memory; only a job faster than
+// about 400 MB/s fills it sooner. Setting the cache size takes effect inside
+// a transaction too; setting it back lets SQLite write what is over it, as
+// it would have.
+constexpr char kHoldPagesSql[] = "PRAGMA cache_size = -65536";
+constexpr char kCacheSizeSql[] = "PRAGMA cache_size";
+
+// The connection's page cache size, as PRAGMA cache_size gives and takes
+// it; SQLite's default when it cannot be read.
+int CacheSize(sqlite3* handle) {
+  int size = -2000;
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(handle, kCacheSizeSql, -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    size = sqlite3_column_int(statement, 0);
+  }
+  sqlite3_finalize(statement);
+  return size;
+}
+
+void EndReaderWindow(ConversionJob& job, WalkState& state) {
+  if (!state.inReaderWindow) return;
+  state.inReaderWindow = false;
+  if (job.database->handle == nullptr) return;
+  const std::string restore = std::string(kCacheSizeSql) + " = " + std::to_string(state.cacheSize);
+  sqlite3_exec(job.database->handle, restore.c_str(), nullptr, nullptr, nullptr);
+}
+
 void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
   database.inTransaction = 1;
-  if (job.walkState != nullptr) job.walkState->batchBegun = std::chrono::steady_clock::now();
+  if (WalkState* state = job.walkState; state != nullptr) {
+    state->batchBegun = std::chrono::steady_clock::now();
+    if (state->committed && !state->inReaderWindow && database.handle != nullptr) {
+      state->cacheSize = CacheSize(database.handle);
+      state->inReaderWindow = sqlite3_exec(database.handle, kHoldPagesSql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+  }
   database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
 }
 
@@ -169,6 +216,7 @@ bool CommitOpenTransaction(ConversionJob& job) {
   if (job.walkState != nullptr) {
     job.walkState->pendingTiles = 0;
     job.walkState->pendingBytes = 0;
+    job.walkState->committed = true;
   }
   return true;
 }
@@ -226,9 +274,13 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
         state.writeback.Start();
         state.bytesSinceWriteback = 0;
       }
-      // A reader of the map waits for the whole of a batch that outgrew
-      // SQLite's page cache; a long folder does not hold it for longer.
-      if (std::chrono::steady_clock::now() - state.batchBegun >= job.longestBatch) CommitOpenTransaction(job);
+      {
+        const auto open = std::chrono::steady_clock::now() - state.batchBegun;
+        if (open >= kReaderWindow) EndReaderWindow(job, state);
+        // A reader of the map waits for the whole of a batch that outgrew
+        // SQLite's page cache; a long folder does not hold it for longer.
+        if (open >= job.longestBatch) CommitOpenTransaction(job);
+      }
       break;
     case TileInserter::Outcome::Duplicate:
       stats.duplicates.fetch_add(1, std::memory_order_relaxed);
@@ -295,6 +347,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
     // lock as long as any statement would, stop or not.
     job.database->setBusyStop(busyStop);
     CommitOpenTransaction(job);
+    EndReaderWindow(job, state);
   }
   job.walkState = nullptr;
 }

@@ -18,7 +18,10 @@
 // transaction holds at least commitBatch stored tiles, or has been open for
 // commitInterval and holds at least one, or when the walk of the source folder
 // itself ends; inside a folder, a batch open for longestBatch is committed
-// after the tile being stored. A stop commits what is open; a database error
+// after the tile being stored. Each batch after a commit keeps its pages in
+// memory for its first 150 ms, so that programs reading the map get their
+// turn between two batches (a batch larger than SQLite's cache locks them
+// out until its commit). A stop commits what is open; a database error
 // rolls the open transaction back, shows one message and stops the job, and
 // the map file is then opened anew, so that a rollback SQLite could only
 // leave to the next user (a hot journal, after a full disk) is completed

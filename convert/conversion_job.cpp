@@ -1,6 +1,5 @@
 #include "convert/conversion_job.h"
 
-#include <limits.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -121,12 +120,12 @@ void NoteStopReason(ConversionJob& job, int code, const std::u16string& message)
 // kReaderWindow: readers waiting for that commit get their turn, and memory
 // grows by no more than that much of the job's work.
 constexpr std::chrono::milliseconds kReaderWindow{150};
-// The page cache is made this large (64 MiB, in KiB) for the window: the
+// The page cache is made this large (48 MiB, in KiB) for the window: the
 // pages of the window's tiles then stay in memory; only a job faster than
-// about 400 MB/s fills it sooner. Setting the cache size takes effect inside
+// about 300 MB/s fills it sooner. Setting the cache size takes effect inside
 // a transaction too; setting it back lets SQLite write what is over it, as
 // it would have.
-constexpr char kHoldPagesSql[] = "PRAGMA cache_size = -65536";
+constexpr char kHoldPagesSql[] = "PRAGMA cache_size = -49152";
 constexpr char kCacheSizeSql[] = "PRAGMA cache_size";
 
 // The connection's page cache size, as PRAGMA cache_size gives and takes
@@ -240,15 +239,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     return;
   }
   if (state.readAhead) state.readAhead->Reached();
-  // Only regular files are opened: a FIFO or device named like a tile would
-  // block or never end. A file larger than the longest value SQLite stores
-  // could never be inserted, so it is not read into memory at all.
-  // A file whose path is longer than the system takes is not opened, as if
-  // it were opened by the path.
-  platform::ReadStatus read = platform::ReadStatus::CannotOpen;
-  if (entry.kind == platform::EntryKind::Regular && fullPath.size() < PATH_MAX) {
-    read = search.ReadEntry(entry.name, &state.buffer, state.longestValue);
-  }
+  const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &state.buffer, state.longestValue);
   if (read != platform::ReadStatus::Ok) {
     const bool tooLarge = read == platform::ReadStatus::TooLarge;
     (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);

@@ -19,7 +19,7 @@
 // commitInterval and holds at least one, or when the walk of the source folder
 // itself ends; inside a folder, a batch open for longestBatch is committed
 // after the tile being stored. Each batch after a commit keeps its pages in
-// memory for its first 150 ms, so that programs reading the map get their
+// memory for its first 150 ms (48 MiB at most), so that programs reading the map get their
 // turn between two batches (a batch larger than SQLite's cache locks them
 // out until its commit). A stop commits what is open; a database error
 // rolls the open transaction back, shows one message and stops the job, and

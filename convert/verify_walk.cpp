@@ -1,6 +1,5 @@
 #include "convert/verify_walk.h"
 
-#include <limits.h>
 #include <sqlite3.h>
 
 #include <cassert>
@@ -64,12 +63,8 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
     return;
   }
   if (walk.readAhead != nullptr) walk.readAhead->Reached();
-  // The conversion's rules: only regular files, within the path limit and
-  // SQLite's longest value, are read.
-  platform::ReadStatus read = platform::ReadStatus::CannotOpen;
-  if (entry.kind == platform::EntryKind::Regular && fullPath.size() < PATH_MAX) {
-    read = search.ReadEntry(entry.name, &walk.buffer, walk.longestValue);
-  }
+  // The conversion's rules decide which files are read.
+  const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &walk.buffer, walk.longestValue);
   if (read != platform::ReadStatus::Ok) {
     const bool tooLarge = read == platform::ReadStatus::TooLarge;
     (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);

@@ -3,9 +3,6 @@
 // worker's notifications.
 #include <sqlite3.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QFile>
 #include <QTest>
 #include <chrono>
@@ -16,6 +13,7 @@
 #include "platform/process_lock.h"
 #include "res/explanation_strings.h"
 #include "res/strings.h"
+#include "tests/support/map_file_faults.h"
 
 namespace app_test {
 namespace {
@@ -257,16 +255,13 @@ TEST_F(DialogTest, MapFileAtItsSizeLimit) {
   settings_.WriteString(u"Options", u"File", target.toStdU16String());
   OpenDialog();
   presenter_.Clear();
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = saved;
-  limited.rlim_cur = 512 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
-  const bool idle = WaitForIdle();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previous);
+  bool idle = false;
+  {
+    test_support::FileSizeLimitScope limit(512 * 1024);
+    ASSERT_TRUE(limit.Active());
+    QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+    idle = WaitForIdle();
+  }
   ASSERT_TRUE(idle);
 
   const auto messages = presenter_.Messages();

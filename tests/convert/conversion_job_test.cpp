@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "job_fixture.h"
 #include "platform/utf.h"
 #include "platform/worker_thread.h"
+#include "tests/support/map_file_faults.h"
 #include "tests/support/page_cache_state.h"
 
 namespace convert {
@@ -713,15 +713,11 @@ TEST(ConversionJobTest, FileSizeLimitStopsTheJobAndLeavesNoJournal) {
   }
   JobRig rig(source.Root(), LayoutOsmTrackerStorage);
   rig.job.commitInterval = std::chrono::steady_clock::duration::zero();  // every folder is committed
-  struct rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit limited = saved;
-  limited.rlim_cur = 512 * 1024;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  rig.Run();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, previous);
+  {
+    test_support::FileSizeLimitScope limit(512 * 1024);
+    ASSERT_TRUE(limit.Active());
+    rig.Run();
+  }
 
   EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
   EXPECT_TRUE(rig.job.stats.fileSizeLimit.load()) << rig.job.stats.databaseErrorCode.load() << " "

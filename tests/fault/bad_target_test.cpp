@@ -14,9 +14,12 @@
 #include <thread>
 
 #include "fault_support.h"
+#include "tests/support/map_file_faults.h"
 
 namespace fault_test {
 namespace {
+
+using test_support::LeaveHotJournal;
 
 // A small OSM Tracker Storage source tree of 3 tiles.
 Tiles SmallSource(const Scratch& scratch) { return WriteOsmTree(scratch, "src", 1, 3, 100); }
@@ -71,26 +74,6 @@ TEST(BadTargetTest, MapFolderMissingOrNotWritable) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(Contains(r.err, closed + ": Permission denied")) << r.err;
   EXPECT_TRUE(std::filesystem::is_empty(closed));
-}
-
-// Leaves `map` as a writer that died in the middle of a transaction leaves
-// it: a child process writes 300 rows with a one-page cache (so that pages
-// reach the file before the commit) and ends without committing.
-bool LeaveHotJournal(const std::string& map) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    sqlite3* db = nullptr;
-    sqlite3_open(map.c_str(), &db);
-    sqlite3_exec(db,
-                 "PRAGMA cache_size = 1; BEGIN; "
-                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
-                 "INSERT INTO tiles SELECT i, i, 9, 'dead', randomblob(1000) FROM n",
-                 nullptr, nullptr, nullptr);
-    ::_exit(0);  // no commit, no close
-  }
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child &&
-         std::filesystem::exists(map + "-journal");
 }
 
 // FAULT-7: a map file whose last writer died mid-transaction (a hot journal).

@@ -16,9 +16,12 @@
 #include <iostream>
 
 #include "fault_support.h"
+#include "tests/support/map_file_faults.h"
 
 namespace fault_test {
 namespace {
+
+using test_support::ReadOnlyRowCount;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -55,23 +58,6 @@ long long Count(const std::string& summary, const std::string& field) {
   if (at == std::string::npos) return -1;
   const std::size_t start = summary.rfind(' ', at - 1);
   return std::stoll(summary.substr(start + 1, at - start - 1));
-}
-
-// Rows in `map` as a reader that may not write sees them, or -1 when it
-// refuses the file (as it does while a hot journal lies beside it).
-long long ReadOnlyRowCount(const std::string& map) {
-  sqlite3* db = nullptr;
-  long long rows = -1;
-  if (sqlite3_open_v2(map.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM tiles", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW) {
-      rows = sqlite3_column_int64(st, 0);
-    }
-    sqlite3_finalize(st);
-  }
-  sqlite3_close(db);
-  return rows;
 }
 
 // What a full disk must leave behind: checked after the failed run. The

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -13,45 +11,13 @@
 #include "store/map_file.h"
 #include "store/sqlite_database.h"
 #include "tests/platform/temp_dir.h"
+#include "tests/support/map_file_faults.h"
 
 namespace {
 
+using test_support::LeaveHotJournal;
+using test_support::ReadOnlyRowCount;
 using testing_support::TempDir;
-
-// Leaves `map` as a writer that died with its transaction open leaves it: a
-// child writes rows with a one-page cache, so that its pages reach the file
-// before the commit, and ends without committing.
-bool LeaveHotJournal(const std::string& map) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    sqlite3* db = nullptr;
-    sqlite3_open(map.c_str(), &db);
-    sqlite3_exec(db,
-                 "PRAGMA cache_size = 1; BEGIN; "
-                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
-                 "INSERT INTO tiles SELECT i, i, 9, 'dead', randomblob(1000) FROM n",
-                 nullptr, nullptr, nullptr);
-    ::_exit(0);
-  }
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child && std::filesystem::exists(map + "-journal");
-}
-
-// Rows as a connection that may not write sees them; -1 when it refuses the
-// file (a hot journal beside it).
-long long ReadOnlyRows(const std::string& map) {
-  sqlite3* db = nullptr;
-  long long rows = -1;
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_open_v2(map.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-      sqlite3_prepare_v2(db, "SELECT count(*) FROM tiles", -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW) {
-    rows = sqlite3_column_int64(st, 0);
-  }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  return rows;
-}
 
 // WRITE-1: reopening rolls a hot journal back, so that a read-only reader
 // opens the map again, and keeps the shown path; when another connection
@@ -64,7 +30,7 @@ TEST(WriteFailure, ReopeningCompletesTheRollback) {
     ASSERT_TRUE(store::CreateMapFileNative(creator, map));
   }
   ASSERT_TRUE(LeaveHotJournal(map));
-  ASSERT_EQ(ReadOnlyRows(map), -1) << "a read-only reader should refuse a map with a hot journal";
+  ASSERT_EQ(ReadOnlyRowCount(map), -1) << "a read-only reader should refuse a map with a hot journal";
 
   SQLite::Database db;
   ASSERT_EQ(db.openNative(map), SQLITE_OK);
@@ -73,7 +39,7 @@ TEST(WriteFailure, ReopeningCompletesTheRollback) {
   EXPECT_EQ(db.path, u"as the user typed it");
   EXPECT_EQ(db.isOpen, 1);
   EXPECT_FALSE(std::filesystem::exists(map + "-journal"));
-  EXPECT_EQ(ReadOnlyRows(map), 0);
+  EXPECT_EQ(ReadOnlyRowCount(map), 0);
 
   sqlite3* holder = nullptr;
   ASSERT_EQ(sqlite3_open(map.c_str(), &holder), SQLITE_OK);

@@ -170,6 +170,13 @@ bool BatchDue(const ConversionJob& job, const WalkState& state) {
   return state.pendingTiles > 0 && std::chrono::steady_clock::now() - state.batchBegun >= job.commitInterval;
 }
 
+// After a full disk or an I/O error SQLite leaves the rollback of the failed
+// batch to the next connection that opens the map file: until then the file
+// keeps the batch's pages, its journal lies beside it, and programs that
+// only read the map refuse it. The map is therefore opened anew at once,
+// before any message waits for the user.
+void FinishRollback(ConversionJob& job) { job.rollbackLeft = store::ReopenAfterWriteError(*job.database); }
+
 // The database error path of a tile's insert: roll back the open batch, show
 // one message, stop. The tile whose insert failed is lost with the batch.
 // A failed step may already have made SQLite roll the transaction back; then
@@ -186,20 +193,31 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
   database.inTransaction = 0;
   ForgetPendingTiles(job);
   if (stopWhileWaiting) return;
+  FinishRollback(job);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
 }
 
-// Commits the open transaction. A COMMIT that fails has shown its own
-// message (exec); the batch would be lost or left dangling, so the job
-// stops after rolling back whatever SQLite still holds open. Returns false
-// in that case.
+// Commits the open transaction. A COMMIT that fails shows its own message
+// (exec's), once the rollback is finished; the batch would be lost or left
+// dangling, so the job stops after rolling back whatever SQLite still holds
+// open. Returns false in that case.
 bool CommitOpenTransaction(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction == 0) return true;
   database.inTransaction = 0;
+  platform::RecordingMessageBox held;  // exec's message, shown after the rollback
+  platform::MessageBoxService* boxes = database.messageBoxes();
+  database.setMessageBoxes(&held);
   const int result = database.exec(SQLite::kCommitSql);
+  database.setMessageBoxes(boxes);
+  const auto showHeld = [&] {
+    platform::StderrMessageBox stderrBoxes;
+    for (const platform::RecordingMessageBox::Message& m : held.Messages()) {
+      (boxes != nullptr ? *boxes : stderrBoxes).Show(m.text, m.style);
+    }
+  };
   if (result != SQLITE_OK && database.isOpen != 0) {
     NoteStopReason(job, result,
                    platform::Utf8ToUtf16(database.errorText != nullptr ? database.errorText : sqlite3_errstr(result)));
@@ -208,10 +226,13 @@ bool CommitOpenTransaction(ConversionJob& job) {
       database.rollback();
     }
     ForgetPendingTiles(job);
+    FinishRollback(job);
+    showHeld();
     job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
     return false;
   }
+  showHeld();
   if (job.walkState != nullptr) {
     job.walkState->pendingTiles = 0;
     job.walkState->pendingBytes = 0;
@@ -423,9 +444,6 @@ void RunConversion(ConversionJob& job) {
     job.stats.filesSeen = 0;
     job.stats.pass = ConvertingPass;
     job.WalkFolder(job.sourceFolder, ConvertingPass);
-    // After a full disk or an I/O error SQLite may have left its rollback to
-    // the next user of the file, which would find a hot journal.
-    if (job.stats.databaseErrors.load() != 0) job.rollbackLeft = store::ReopenAfterWriteError(*job.database);
   }
   job.stopRequested = 0;
   job.running = 0;

@@ -22,10 +22,9 @@
 // memory for its first 150 ms (48 MiB at most), so that programs reading the map get their
 // turn between two batches (a batch larger than SQLite's cache locks them
 // out until its commit). A stop commits what is open; a database error
-// rolls the open transaction back, shows one message and stops the job, and
-// the map file is then opened anew, so that a rollback SQLite could only
-// leave to the next user (a hot journal, after a full disk) is completed
-// before the job ends.
+// rolls the open transaction back, opens the map file anew (so that a
+// rollback SQLite could only leave to the next user, a hot journal after a
+// full disk, is completed at once), shows one message and stops the job.
 // While the converting pass stores tiles it starts the map file's writeback
 // every writebackStep bytes (platform::FileWriteback, on a helper thread), so
 // that a commit's sync finds little left to write. A converting pass of at

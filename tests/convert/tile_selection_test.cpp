@@ -35,7 +35,9 @@ TEST(TileSelection, ZoomLists) {
     }
     std::string taken;
     for (int level = 0; level <= convert::kMaxSelectableZoom; ++level) {
-      if (zooms.test(level)) taken += (taken.empty() ? "" : ",") + std::to_string(level);
+      if (!zooms.test(level)) continue;
+      if (!taken.empty()) taken += ',';
+      taken += std::to_string(level);
     }
     EXPECT_EQ(taken, c.levels);
   }

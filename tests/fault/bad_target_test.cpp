@@ -77,9 +77,10 @@ TEST(BadTargetTest, MapFolderMissingOrNotWritable) {
 }
 
 // FAULT-7: a map file whose last writer died mid-transaction (a hot journal).
-// info explains instead of calling it no map file; convert rolls the dead
-// write back and completes the map (it used to refuse the file, since it
-// recognised it read-only first).
+// info explains instead of calling it no map file (after waiting a moment
+// for a writer to roll it back, which a writer that is still there does);
+// convert rolls the dead write back and completes the map (it used to refuse
+// the file, since it recognised it read-only first).
 TEST(BadTargetTest, MapLeftByADeadWriter) {
   Scratch scratch;
   const Tiles first = WriteOsmTree(scratch, "first", 1, 5, 100);
@@ -92,6 +93,15 @@ TEST(BadTargetTest, MapLeftByADeadWriter) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_TRUE(Contains(r.err, "unfinished write of an interrupted run")) << r.err;
   EXPECT_TRUE(std::filesystem::exists(map + "-journal"));
+
+  // A writer that rolls the journal back while info waits: info then reads.
+  CvmapProcess info({"info", map});
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(IntegrityCheck(map), "ok");  // a read-write open rolls the journal back
+  r = info.Finish();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "tiles: 5\n")) << r.out;
+  ASSERT_TRUE(LeaveHotJournal(map));
 
   r = RunCvmap({"convert", scratch.Path("second"), map});
   EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -31,14 +31,14 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 constexpr int kReaderBusyMs = 5000;
 
 // A separate process that counts the map's rows in a loop, each time on a
-// new read-only connection of its own, until it is stopped. Every look is
-// one line of its log: "rows N" or "error TEXT".
+// new connection of its own (opened with `openFlags`), until it is stopped.
+// Every look is one line of its log: "rows N" or "error TEXT".
 class ReaderProcess {
  public:
-  ReaderProcess(const Scratch& scratch, const std::string& map)
+  ReaderProcess(const Scratch& scratch, const std::string& map, int openFlags)
       : log_(scratch.Path("reader.log")), stop_(scratch.Path("reader.stop")) {
     pid_ = ::fork();
-    if (pid_ == 0) Loop(map);
+    if (pid_ == 0) Loop(map, openFlags);
   }
   ~ReaderProcess() {
     if (pid_ > 0 && !stopped_) Stop();
@@ -59,14 +59,14 @@ class ReaderProcess {
   }
 
  private:
-  [[noreturn]] void Loop(const std::string& map) {
+  [[noreturn]] void Loop(const std::string& map, int openFlags) {
     const int fd = ::open(log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
     struct stat status {};
     while (::stat(stop_.c_str(), &status) != 0) {
       std::string line;
       sqlite3* db = nullptr;
       sqlite3_stmt* st = nullptr;
-      if (sqlite3_open_v2(map.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      if (sqlite3_open_v2(map.c_str(), &db, openFlags, nullptr) == SQLITE_OK &&
           sqlite3_busy_timeout(db, kReaderBusyMs) == SQLITE_OK &&
           sqlite3_prepare_v2(db, "SELECT count(*) FROM tiles", -1, &st, nullptr) == SQLITE_OK &&
           sqlite3_step(st) == SQLITE_ROW) {
@@ -145,7 +145,7 @@ TEST(SharedMapTest, ReaderAndASecondConversionDuringOne) {
   ASSERT_EQ(RunCvmap({"create", map}).exitCode, 0);
   const long long schemaSize = FileSize(map);
 
-  ReaderProcess reader(scratch, map);
+  ReaderProcess reader(scratch, map, SQLITE_OPEN_READONLY);
   CvmapProcess first({"convert", scratch.Path("large"), map});
   ASSERT_TRUE(WaitUntilStoring(map, schemaSize, first)) << "the first conversion ended before it was seen storing";
   CvmapProcess second({"convert", scratch.Path("small"), map});
@@ -171,7 +171,9 @@ TEST(SharedMapTest, ReaderAndASecondConversionDuringOne) {
 
 // SHARE-2: a conversion that a file size limit stops rolls its last batch
 // back; a reader counting rows meanwhile never sees more rows than the map
-// keeps (no tile of that batch), and gets no error.
+// keeps (no tile of that batch), and gets no error. (It opens the map as
+// programs usually do, read-write: a read-only one that opens it in the
+// moment between the failed write and its rollback is refused.)
 TEST(SharedMapTest, ReaderNeverSeesABatchThatWasRolledBack) {
   Scratch scratch;
   const Tiles before = WriteOsmTree(scratch, "before", 2, 5, 500);
@@ -179,7 +181,7 @@ TEST(SharedMapTest, ReaderNeverSeesABatchThatWasRolledBack) {
   const std::string map = scratch.Path("m.cvmap");
   ASSERT_EQ(RunCvmap({"convert", scratch.Path("before"), map, "--quiet"}).exitCode, 0);
 
-  ReaderProcess reader(scratch, map);
+  ReaderProcess reader(scratch, map, SQLITE_OPEN_READWRITE);
   RunOptions limited;
   limited.fileSizeLimit = 1024 * 1024;
   const Outcome failed = RunCvmap({"convert", scratch.Path("more"), map}, limited);

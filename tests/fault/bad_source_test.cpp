@@ -258,6 +258,28 @@ TEST(BadSourceTest, FilesVanishWhileTheJobRuns) {
   }
   EXPECT_EQ(Differences(firstColumn, ReadTiles(rig2.mapPath)), "");
   EXPECT_EQ(IntegrityCheck(rig2.mapPath), "ok");
+
+  // cvmap says so truthfully: the folder was removed, not unreadable. The
+  // column folder 999 goes while the walk stores the 8000 tiles of 100 (the
+  // map file grows past its schema once the first thousand or so are in).
+  Scratch third;
+  WriteOsmTree(third, "src", 1, 8000, 2048);
+  third.File("src/16/999/100.png", "last");
+  const std::string map = third.Path("m.cvmap");
+  CvmapProcess run({"convert", third.Path("src"), map, "-v"});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  struct stat status {};
+  while ((::stat(map.c_str(), &status) != 0 || status.st_size <= 4 * 4096) && run.Running() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  RemoveTree(third.Path("src/16/999"));
+  const Outcome r = run.Finish();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.err, "cvmap: not read: 16/999: the folder was removed while the job ran\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "warning: 1 folder was removed while the job ran; the tiles in them are not in the map"))
+      << r.err;
+  EXPECT_FALSE(Contains(r.err, "no permission")) << r.err;
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/utf.h"
 #include "platform/walk_guard.h"
 #include "regex/bad_regexpr.h"
+#include "store/reader_turn.h"
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
 #include "store/tile_inserter.h"
@@ -50,8 +51,7 @@ struct WalkState {
   const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
   bool committed = false;                  // a batch of this pass has been committed
-  bool inReaderWindow = false;                  // the open batch keeps its pages in memory, so readers can read
-  int cacheSize = 0;                       // inReaderWindow: the page cache size to return to (PRAGMA cache_size)
+  std::unique_ptr<store::ReaderTurn> readerTurn;  // converting pass: lets readers of the map in after each commit
   platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
   std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
@@ -111,54 +111,13 @@ void NoteStopReason(ConversionJob& job, int code, const std::u16string& message)
   job.stopReason = message;
 }
 
-// While a batch is larger than SQLite's page cache, SQLite writes it to the
-// map file before the commit and holds the file's exclusive lock until then;
-// a reader then waits for the commit. Right after it, the next batch would
-// fill the cache within milliseconds and lock readers out again before
-// their busy handlers (which look every 100 ms at most) try once more. So
-// each batch after a commit keeps its pages in memory for its first
-// kReaderWindow: readers waiting for that commit get their turn, and memory
-// grows by no more than that much of the job's work.
-constexpr std::chrono::milliseconds kReaderWindow{150};
-// The page cache is made this large (48 MiB, in KiB) for the window: the
-// pages of the window's tiles then stay in memory; only a job faster than
-// about 300 MB/s fills it sooner. Setting the cache size takes effect inside
-// a transaction too; setting it back lets SQLite write what is over it, as
-// it would have.
-constexpr char kHoldPagesSql[] = "PRAGMA cache_size = -49152";
-constexpr char kCacheSizeSql[] = "PRAGMA cache_size";
-
-// The connection's page cache size, as PRAGMA cache_size gives and takes
-// it; SQLite's default when it cannot be read.
-int CacheSize(sqlite3* handle) {
-  int size = -2000;
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(handle, kCacheSizeSql, -1, &statement, nullptr) == SQLITE_OK &&
-      sqlite3_step(statement) == SQLITE_ROW) {
-    size = sqlite3_column_int(statement, 0);
-  }
-  sqlite3_finalize(statement);
-  return size;
-}
-
-void EndReaderWindow(ConversionJob& job, WalkState& state) {
-  if (!state.inReaderWindow) return;
-  state.inReaderWindow = false;
-  if (job.database->handle == nullptr) return;
-  const std::string restore = std::string(kCacheSizeSql) + " = " + std::to_string(state.cacheSize);
-  sqlite3_exec(job.database->handle, restore.c_str(), nullptr, nullptr, nullptr);
-}
-
 void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
   database.inTransaction = 1;
   if (WalkState* state = job.walkState; state != nullptr) {
     state->batchBegun = std::chrono::steady_clock::now();
-    if (state->committed && !state->inReaderWindow && database.handle != nullptr) {
-      state->cacheSize = CacheSize(database.handle);
-      state->inReaderWindow = sqlite3_exec(database.handle, kHoldPagesSql, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
+    if (state->readerTurn) state->readerTurn->BatchBegun(state->committed);
   }
   database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
 }
@@ -288,7 +247,7 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
       }
       {
         const auto open = std::chrono::steady_clock::now() - state.batchBegun;
-        if (open >= kReaderWindow) EndReaderWindow(job, state);
+        state.readerTurn->BatchOpenFor(open);
         // A reader of the map waits for the whole of a batch that outgrew
         // SQLite's page cache; a long folder does not hold it for longer.
         if (open >= job.longestBatch) CommitOpenTransaction(job);
@@ -329,6 +288,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
         return;
       }
       state.inserter = std::make_unique<TileInserter>(*job.database);
+      state.readerTurn = std::make_unique<store::ReaderTurn>(*job.database);
       if (job.database->handle != nullptr) {
         const char* file = sqlite3_db_filename(job.database->handle, "main");
         if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
@@ -359,7 +319,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
     // lock as long as any statement would, stop or not.
     job.database->setBusyStop(busyStop);
     CommitOpenTransaction(job);
-    EndReaderWindow(job, state);
+    if (state.readerTurn) state.readerTurn->End();
   }
   job.walkState = nullptr;
 }

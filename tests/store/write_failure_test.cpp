@@ -1,5 +1,6 @@
 // After a failed write: the size limit of the map file's place, and the
-// reopening that completes a rollback SQLite left to the next user.
+// reopening that completes a rollback SQLite left to the next user. And the
+// readers' turn a writer gives between two batches.
 #include "store/write_failure.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include "store/map_file.h"
+#include "store/reader_turn.h"
 #include "store/sqlite_database.h"
 #include "tests/platform/temp_dir.h"
 #include "tests/support/map_file_faults.h"
@@ -78,6 +80,38 @@ TEST(WriteFailure, SizeLimitOfTheMapFilesPlace) {
       EXPECT_EQ(limit.largestFile, 0xFFFFFFFFull);
     }
   }
+}
+
+// TURN-1: a batch after a commit keeps its pages in memory (a large page
+// cache) for the readers' window, inside its transaction too, and the
+// connection's own cache size is back once the window has passed or the
+// writer ends; a first batch opens no window.
+TEST(ReaderTurn, LargeCacheOnlyForTheWindowAfterACommit) {
+  TempDir dir;
+  SQLite::Database db;
+  ASSERT_TRUE(store::CreateMapFileNative(db, dir / "m.cvmap"));
+  ASSERT_EQ(db.exec(u"PRAGMA cache_size = -3000"), SQLITE_OK);
+  const auto cacheSize = [&db] {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db.handle, "PRAGMA cache_size", -1, &st, nullptr);
+    const int size = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+    sqlite3_finalize(st);
+    return size;
+  };
+  store::ReaderTurn turn(db);
+  turn.BatchBegun(false);
+  EXPECT_EQ(cacheSize(), -3000);
+  ASSERT_EQ(db.exec(u"BEGIN"), SQLITE_OK);
+  turn.BatchBegun(true);
+  EXPECT_EQ(cacheSize(), -store::kHoldCacheKiB);
+  turn.BatchOpenFor(store::kReaderWindow / 2);
+  EXPECT_EQ(cacheSize(), -store::kHoldCacheKiB);
+  turn.BatchOpenFor(store::kReaderWindow);
+  EXPECT_EQ(cacheSize(), -3000);
+  turn.BatchBegun(true);
+  turn.End();
+  EXPECT_EQ(cacheSize(), -3000);
+  EXPECT_EQ(db.exec(u"COMMIT"), SQLITE_OK);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "app/preview_pane.h"
 #include "app/selection_panel.h"
 #include "convert/layouts.h"
+#include "convert/map_writer_turn.h"
 #include "convert/probe.h"
 #include "platform/file_io.h"
 #include "res/dialog_template.h"
@@ -418,6 +419,15 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   }
   // The job takes the layout the controls show now, also one clicked by hand.
   UpdateData(true);
+  // A conversion that another window or cvmap runs into the same map would
+  // hold its write lock nearly all the time, and this job would give up
+  // after the busy timeout: say so at once instead. The turn is held until
+  // the job's end has been handled, so that a cvmap waits for this job.
+  if (writerTurn_.TryAcquire(convert::MapWriterTurnName(Native(targetPath_))) ==
+      platform::ProcessLock::Result::HeldElsewhere) {
+    messageBoxes_.Show(res::kMapBeingConverted, platform::MessageStyle::Exclamation);
+    return;
+  }
   SetConvertCaption(res::kStopCaption);
   EnableInputs(false);
   selection_->setEnabled(false);

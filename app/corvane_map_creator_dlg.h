@@ -60,6 +60,7 @@
 #include "convert/rate_meter.h"
 #include "convert/tile_selection.h"
 #include "platform/qt/queued_call_channel.h"
+#include "platform/process_lock.h"
 #include "platform/qt/window_thread_message_box.h"
 #include "platform/settings_store.h"
 #include "platform/worker_thread.h"
@@ -191,6 +192,7 @@ class CCorvaneMapCreatorDlg : public QDialog {
   SQLite::Database database_;  // the map file
   convert::ConversionJob job_;  // shared with the worker while a job runs
   platform::WorkerThread worker_;  // the conversion thread; declared after job_, joined first
+  platform::ProcessLock writerTurn_;  // the map's writer turn (convert/map_writer_turn.h), held while a job runs
   std::atomic<bool> workerEnded_{true};  // set by the worker as its last step
   std::optional<convert::SelectionFilter> jobSelection_;  // the running (or last) job's selection; unset: everything
 

@@ -58,6 +58,7 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
       ShowRate();
       break;
     case convert::NotifyFinished:
+      writerTurn_.Release();
       jobShown_ = false;
       SetConvertCaption(res::kConvertCaption);
       convertButton_->setEnabled(true);

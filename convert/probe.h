@@ -1,7 +1,9 @@
 // The source folder probe: decides cheaply whether a folder holds tiles of a
 // known layout, and which layout, from the first file met on a depth-first
 // descent that always takes the first subfolder (in the order the file system
-// lists entries: name order, platform/folder_search.h).
+// lists entries: name order, platform/folder_search.h). Names beginning with
+// "." are passed over: they are hidden files and folders of other programs
+// (".nomedia", ".DS_Store", ".thumbnails"), never tiles.
 //
 // The window calls it when it refreshes the source folder state; `cvmap probe`
 // and `cvmap convert --layout auto` call it too.
@@ -26,7 +28,7 @@ namespace convert {
 struct ProbeOutcome {
   bool accepted = true;      // false: the deciding file is no tile of either layout
   std::string decidingFile;  // native path of the file that decided, or empty when none was met
-  bool folderEmpty = false;  // the source folder itself holds no entry besides "." and ".."
+  bool folderEmpty = false;  // the source folder itself holds no entry but hidden ones (see above)
 };
 
 // A folder below a refused source that would be accepted, with its layout.
@@ -34,6 +36,9 @@ struct SourceSuggestion {
   std::string folder;  // native path: the source folder joined with one or two entry names
   int layout = -1;     // the layout the probe detects there (LayoutGeoKuk, LayoutOsmTrackerStorage)
 };
+
+// True for a name the probe passes over: one that begins with ".".
+inline bool IsHiddenName(const std::string& name) { return !name.empty() && name[0] == '.'; }
 
 // Probes `path`. `sourcePath` is the source folder as the user gave it (the
 // relative paths are formed against it). When autoDetect is true and the

@@ -1,6 +1,5 @@
 #include "convert/verify_walk.h"
 
-#include <limits.h>
 #include <sqlite3.h>
 
 #include <cassert>
@@ -70,12 +69,12 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
     return;
   }
   if (walk.readAhead != nullptr) walk.readAhead->Reached();
-  // The conversion's rules: only regular files, within the path limit and
-  // SQLite's longest value, are read.
-  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
-      search.ReadEntry(entry.name, &walk.buffer, walk.longestValue) != platform::ReadStatus::Ok) {
-    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-    Report(walk, fullPath, VerifyFinding::Unreadable);
+  // The conversion's rules decide which files are read.
+  const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &walk.buffer, walk.longestValue);
+  if (read != platform::ReadStatus::Ok) {
+    const bool tooLarge = read == platform::ReadStatus::TooLarge;
+    (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
+    Report(walk, fullPath, tooLarge ? VerifyFinding::TooLarge : VerifyFinding::Unreadable);
     return;
   }
   store::TileLookup::Outcome outcome;

@@ -22,6 +22,18 @@ inline constexpr char16_t kMapFileExtension[] = u"cvmap";
 inline constexpr char16_t kMapFileFilter[] =
     u"Mapa Corvane (*.cvmap)|*.cvmap|Všechny soubory (*.*)|*.*||";
 
+// Shown after a job that stopped because the map file reached the largest
+// file its file system holds (FAT: 4 GiB), or the process may write.
+inline constexpr char16_t kMapFileTooLarge[] =
+    u"Soubor s mapou nemůže být větší: jeho souborový systém větší soubor neudrží (FAT, obvyklý na paměťových "
+    u"kartách, neudrží soubor 4 GiB a větší). Mapa si ponechává všechny kachle uložené před chybou. Uložte mapu "
+    u"na kartu naformátovanou exFAT nebo ext4 a převeďte znovu, nebo převeďte menší výběr kachlí.";
+
+// Shown when another conversion of this program writes the chosen map file.
+inline constexpr char16_t kMapBeingConverted[] =
+    u"Do tohoto souboru s mapou právě převádí jiný převod (cvmap convert nebo jiné okno). Počkejte, až skončí, "
+    u"a spusťte převod znovu.";
+
 // Shown when the worker thread cannot be started.
 inline constexpr char16_t kWorkerNotStarted[] = u"Převod nelze spustit: vlákno se nepodařilo vytvořit.";
 

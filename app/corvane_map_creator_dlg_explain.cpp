@@ -14,6 +14,7 @@
 #include "convert/probe.h"
 #include "platform/file_io.h"
 #include "res/explanation_strings.h"
+#include "res/strings.h"
 
 namespace {
 
@@ -83,8 +84,11 @@ void CCorvaneMapCreatorDlg::ExplainJobEnd(int finalCount) {
   jobStarted_ = false;
   const app::JobResult result = app::SummariseJob(
       job_.stats, finalCount, totalCount_, stopClicked_, shownMessages_.CountSinceRestart(),
-      QString::fromStdU16String(shownMessages_.FirstSinceRestart()));
+      QString::fromStdU16String(shownMessages_.FirstSinceRestart()), QString::fromStdString(job_.rollbackLeft));
   const QString text = app::DescribeJobResult(result);
   SetExplanation(tileCount_, text);
   SetExplanation(progressBar_, text);
+  // SQLite's own message ("disk I/O error", "database or disk is full")
+  // would send the user to free space that would not help.
+  if (result.fileSizeLimit) messageBoxes_.Show(res::kMapFileTooLarge, platform::MessageStyle::Exclamation);
 }

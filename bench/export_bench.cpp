@@ -53,7 +53,11 @@ using Clock = std::chrono::steady_clock;
 constexpr double kMbtilesSourceTarget = 1.0;  // convert mbtiles / convert tree speed, at least
 constexpr double kExportTarget = 0.8;         // export / write loop speed, at least
 
-double TimeCvmap(const std::vector<std::string>& args) { return bench::TimeProcess(CORVANE_CVMAP_PATH, args); }
+double TimeCvmap(const std::vector<std::string>& args) {
+  std::vector<std::string> words{CORVANE_CVMAP_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  return bench::TimeProcess(words);
+}
 
 // Creates `folder` and its parents; false on failure.
 bool MakeFolders(const std::string& folder) {

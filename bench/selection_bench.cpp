@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_process.h"
 #include "bench/bench_tree.h"
 #include "store/tile_geometry.h"
 
@@ -94,19 +95,8 @@ Run Measure(const std::vector<std::string>& words) {
   return run;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::string Spread(const std::vector<double>& v, const char* format) {
-  char text[160];
-  const std::string f = std::string(format) + " (" + format + "-" + format + ")";
-  std::snprintf(text, sizeof text, f.c_str(), Median(v), *std::min_element(v.begin(), v.end()),
-                *std::max_element(v.begin(), v.end()));
-  return text;
-}
+using bench::Median;
+using bench::Spread;
 
 std::vector<std::string> FilesBelow(const std::string& folder) {
   std::vector<std::string> files;

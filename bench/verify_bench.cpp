@@ -35,7 +35,11 @@ namespace {
 using bench::Median;
 using bench::Spread;
 
-double TimeCvmap(const std::vector<std::string>& args) { return bench::TimeProcess(CORVANE_CVMAP_PATH, args); }
+double TimeCvmap(const std::vector<std::string>& args) {
+  std::vector<std::string> words{CORVANE_CVMAP_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  return bench::TimeProcess(words);
+}
 
 }  // namespace
 

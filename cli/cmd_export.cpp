@@ -62,7 +62,7 @@ class SkipLister : public convert::ExportListener {
  public:
   SkipLister(Terminal& terminal, bool toMbtiles) : terminal_(terminal), toMbtiles_(toMbtiles) {}
   void NotExported(std::string_view where, convert::ExportSkip why, std::string_view detail) override {
-    terminal_.Line(stderr, kMessagePrefix + ("not exported: " + std::string(where) + ": ") +
+    terminal_.Line(stderr, kMessagePrefix + ("not exported: " + Printable(where) + ": ") +
                                ExportSkipText(why, toMbtiles_, detail));
   }
 
@@ -81,7 +81,7 @@ convert::ExportNumbers Summary(const convert::ExportOutcome& outcome) {
   n.selected = !outcome.selection.Everything();
   n.outsideSelection = c.outsideSelection;
   n.stopped = outcome.status != convert::ExportStatus::Done;
-  n.stopReason = outcome.errorText;
+  n.stopReason = outcome.fileSizeLimit ? kFileSizeLimitReason : outcome.errorText;
   n.rolledBack = c.rolledBack;
   n.notReached = c.notReached;
   n.seconds = outcome.seconds;
@@ -102,7 +102,7 @@ int RunExport(const std::vector<std::string>& args) {
   const bool quiet = parsed.Has("quiet");
 
   Terminal terminal(!quiet);
-  TerminalMessageBox jobMessages(terminal, kMessagePrefix + request.target + ": ");
+  TerminalMessageBox jobMessages(terminal, kMessagePrefix + Printable(request.target) + ": ");
   request.messages = &jobMessages;
   const bool toMbtiles = request.layout == convert::LayoutMbtiles ||
                          (request.layout == convert::kTargetByName && convert::TargetIsMbtiles(request.target));
@@ -129,7 +129,7 @@ int RunExport(const std::vector<std::string>& args) {
     }
     case convert::ExportStatus::SelectionRefused:
       PrintError(WebMercatorAreaRefusal(*request.selection.area,
-                                        "the Web Mercator tiles of " + request.map + " (rows whose s is a number)"));
+                                        "the Web Mercator tiles of " + Printable(request.map) + " (rows whose s is a number)"));
       return kExitBadInput;
     case convert::ExportStatus::NoWorker:
       PrintError("cannot start the worker thread");
@@ -138,7 +138,7 @@ int RunExport(const std::vector<std::string>& args) {
       break;
   }
   if (outcome.status == convert::ExportStatus::Failed && outcome.counts.rowsSeen == 0 && outcome.mapReadFailed) {
-    PrintError("cannot read the tiles of " + request.map + ": " + outcome.errorText);
+    PrintError("cannot read the tiles of " + Printable(request.map) + ": " + outcome.errorText);
     return kExitFailure;
   }
   if (!quiet) terminal.Line(stdout, convert::ExportSummaryLine(Summary(outcome)));
@@ -158,7 +158,7 @@ int RunExport(const std::vector<std::string>& args) {
   // Rows were there and not one of them could go to the target: that must
   // not look like a finished export.
   if (counts.rowsSeen > 0 && counts.written == 0 && counts.alreadyPresent == 0) {
-    PrintError("no tile of " + request.map + " could be exported to " + request.target);
+    PrintError("no tile of " + Printable(request.map) + " could be exported to " + Printable(request.target));
     return kExitFailure;
   }
   return counts.notWritten > 0 ? kExitFailure : kExitOk;

@@ -39,7 +39,7 @@ convert::ExtractNumbers Summary(const convert::ExtractOutcome& outcome) {
   n.alreadyPresent = c.alreadyPresent;
   n.outsideSelection = c.outsideSelection;
   n.stopped = outcome.status != convert::ExtractStatus::Done;
-  n.stopReason = outcome.errorText;
+  n.stopReason = outcome.fileSizeLimit ? kFileSizeLimitReason : outcome.errorText;
   n.rolledBack = c.rolledBack;
   n.notReached = c.notReached;
   n.seconds = outcome.seconds;
@@ -110,7 +110,8 @@ int RunExtract(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   if (outcome.status == convert::ExtractStatus::DatabaseError) {
-    PrintError(DatabaseStopAdvice(outcome.errorCode, request.newMap, counts.copied));
+    PrintError(DatabaseStopAdvice(outcome.errorCode, request.newMap, counts.copied, outcome.fileSizeLimit,
+                                  outcome.rollbackLeft));
     return kExitFailure;
   }
   if (outcome.status == convert::ExtractStatus::Stopped) return InterruptScope::kExitCode;

@@ -154,7 +154,7 @@ int RunInfo(const std::vector<std::string>& args) {
     }
   } catch (const SQLite::Error& error) {
     std::fflush(stdout);
-    PrintError("cannot read the tiles of " + path + ": " + platform::Utf16ToUtf8(error.message));
+    PrintError("cannot read the tiles of " + Printable(path) + ": " + platform::Utf16ToUtf8(error.message));
     return kExitBadInput;
   }
   return kExitOk;

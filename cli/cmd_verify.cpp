@@ -41,7 +41,7 @@ class FindingLister : public convert::VerifyListener {
  public:
   explicit FindingLister(Terminal& terminal) : terminal_(terminal) {}
   void Found(std::string_view relativePath, convert::VerifyFinding finding) override {
-    terminal_.Line(stdout, std::string(Label(finding)) + ": " + std::string(relativePath));
+    terminal_.Line(stdout, std::string(Label(finding)) + ": " + Printable(relativePath));
   }
 
  private:
@@ -59,6 +59,8 @@ class FindingLister : public convert::VerifyListener {
         return "unreadable folder";
       case convert::VerifyFinding::OutsideSelection:
         return "outside the selection";
+      case convert::VerifyFinding::TooLarge:
+        return "too large";
     }
     return "?";
   }
@@ -75,6 +77,7 @@ convert::VerifyNumbers Summary(const convert::VerifyOutcome& outcome, bool selec
   n.different = c.different;
   n.notTiles = c.notTiles;
   n.unreadable = c.unreadable;
+  n.tooLarge = c.tooLarge;
   n.unreadableFolders = c.unreadableFolders;
   n.selected = selected;
   n.outsideSelection = c.outsideSelection;
@@ -100,7 +103,8 @@ int RunVerify(const std::vector<std::string>& args) {
 
   Terminal terminal(!quiet);
   FindingLister lister(terminal);
-  if (parsed.Has("verbose")) request.listener = &lister;
+  // --quiet promises nothing but errors, also beside --verbose.
+  if (parsed.Has("verbose") && !quiet) request.listener = &lister;
   request.countFirst = terminal.ShowsProgress();  // the count only serves the progress bar
   ProgressDisplay progress(terminal);
   convert::VerifySession session;
@@ -141,7 +145,7 @@ int RunVerify(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   if (outcome.status == convert::VerifyStatus::MapReadFailed) {
-    PrintError("cannot read the tiles of " + request.map + ": " + outcome.errorText);
+    PrintError("cannot read the tiles of " + Printable(request.map) + ": " + outcome.errorText);
     return kExitFailure;
   }
   if (outcome.status == convert::VerifyStatus::Stopped) return InterruptScope::kExitCode;

@@ -56,16 +56,16 @@ Refusal ExportTargetRefusal(const convert::ExportOutcome& outcome, const std::st
       refusal.exitCode = kExitOk;
       break;
     case convert::TargetRefusal::SameFile:
-      refusal.lines.push_back(target + " is the map file " + map + " itself; give another target");
+      refusal.lines.push_back(Printable(target) + " is the map file " + Printable(map) + " itself; give another target");
       break;
     case convert::TargetRefusal::NotAFolder:
-      refusal.lines.push_back(target + " is a file, not a folder; --layout " +
+      refusal.lines.push_back(Printable(target) + " is a file, not a folder; --layout " +
                               (outcome.layout == convert::LayoutGeoKuk ? std::string("geokuk") : std::string("osm")) +
                               " writes a tile tree into a folder");
       break;
     case convert::TargetRefusal::CannotOpen:
       refusal.exitCode = kExitFailure;
-      refusal.lines.push_back("cannot create the folder " + target + ": " + std::strerror(outcome.targetError));
+      refusal.lines.push_back("cannot create the folder " + Printable(target) + ": " + std::strerror(outcome.targetError));
       break;
     case convert::TargetRefusal::Mbtiles:
       return MapRefusal(outcome.target, target, "MBTiles file");
@@ -107,10 +107,13 @@ std::string MixedFormatsText(const convert::ExportOutcome& outcome) {
 
 std::string ExportStopAdvice(const convert::ExportOutcome& outcome, const std::string& map, const std::string& target) {
   if (outcome.mapReadFailed) {
-    return "cannot read the tiles of " + map + ": " + outcome.errorText + "; " + target +
+    return "cannot read the tiles of " + Printable(map) + ": " + outcome.errorText + "; " + Printable(target) +
            " keeps every tile written before";
   }
-  if (outcome.toMbtiles) return DatabaseStopAdvice(outcome.errorCode, target, outcome.counts.written);
+  if (outcome.toMbtiles) {
+    return DatabaseStopAdvice(outcome.errorCode, target, outcome.counts.written, outcome.fileSizeLimit,
+                              outcome.rollbackLeft);
+  }
   std::string what;
   switch (outcome.errorCode) {
     case ENOSPC:
@@ -127,7 +130,7 @@ std::string ExportStopAdvice(const convert::ExportOutcome& outcome, const std::s
       what = "mend the cause";
       break;
   }
-  return target + " keeps every tile written before the error (" + std::to_string(outcome.counts.written) +
+  return Printable(target) + " keeps every tile written before the error (" + std::to_string(outcome.counts.written) +
          " of this run); " + what + ", then run the same command again: it writes what is missing";
 }
 

@@ -37,7 +37,8 @@ commands:
 convert, verify, export and extract take a selection: --zoom LEVELS,
 --source NAMES, --area SOUTH,WEST,NORTH,EAST (see their --help).
 
-Messages go to stderr, results to stdout.
+Messages go to stderr, results to stdout; a path in them has control
+characters, backslashes and bytes that are no UTF-8 escaped (\n, \\, \xNN).
 exit codes: 0 done; 1 failed (verify: a tile is missing or different);
             2 bad usage or bad input; 130 stopped by Ctrl-C
 )";
@@ -66,16 +67,23 @@ options:
                              row R of zoom Z is stored as y = 2^Z - 1 - R;
                              rows without tile_data, outside their zoom level
                              or of a zoom level beyond 0-31 are not tiles
-  -q, --quiet      print nothing but errors: no progress, no summary
+  -q, --quiet      print nothing but errors: no progress, no summary, no
+                   list (also with -v)
   -v, --verbose    list on stderr every file (or row) that is not stored, and
                    why (not a tile of the layout, already present, unreadable,
-                   outside the selection), and every folder that could not be
-                   read
+                   too large, outside the selection), and every folder that
+                   could not be read
   -h, --help       show this help
 
 )" SELECTION_HELP R"(
-While it runs, a progress line is drawn on stderr when that is a terminal.
-Ctrl-C stops at the next file; what was stored stays.
+While it runs, a progress line is drawn on stderr when that is a terminal
+(the rate and the time left once they can be measured). Ctrl-C stops at the
+next file; what was stored stays. Another cvmap convert into the same MAP
+waits until this one has ended. Programs that read MAP meanwhile see every
+committed batch and wait (their busy timeout) at most about 2 s at a time.
+On a FAT file system (most memory cards) a map stops at 4 GiB: cvmap says so
+at the start, and when MAP reaches the largest file its file system (or
+ulimit -f) allows it stops, says so and keeps every committed tile.
 
 summary, one line on stdout:
   N files seen        files in SOURCE ("rows seen" for an MBTiles file)
@@ -83,6 +91,7 @@ summary, one line on stdout:
   N already present   tiles whose key MAP held already (the stored one stays)
   N not tiles         files that are no tile of the layout
   N unreadable        tiles that could not be read (permissions, not a file)
+  N too large         tiles larger than SQLite stores (shown when not 0)
   N unreadable folders  folders that could not be listed (shown when not 0)
   N outside the selection  tiles the selection left out (with a selection)
   in S s (R tiles/s)  the time of the whole run
@@ -112,11 +121,12 @@ options:
   --layout LAYOUT  the layout of SOURCE: auto (default), geokuk, osm, tms or
                    mbtiles, as for convert
   -q, --quiet      print nothing but errors; the exit code tells the result
+                   (no list, also with -v)
   -v, --verbose    list on stdout every file that is not found identical,
                    one line each: "missing: PATH", "different: PATH",
-                   "unreadable: PATH", "not a tile: PATH", "unreadable
-                   folder: PATH", "outside the selection: PATH" (PATH
-                   relative to SOURCE)
+                   "unreadable: PATH", "too large: PATH", "not a tile: PATH",
+                   "unreadable folder: PATH", "outside the selection: PATH"
+                   (PATH relative to SOURCE)
   -h, --help       show this help
 
 )" SELECTION_HELP R"(
@@ -129,6 +139,7 @@ summary, one line on stdout:
                      was stored first, or the file changed since)
   N not tiles        files that are no tile of the layout (never in MAP)
   N unreadable       tiles that could not be read
+  N too large        tiles larger than SQLite stores (shown when not 0)
   N unreadable folders  folders that could not be listed (shown when not 0)
   N outside the selection  tiles not checked (with a selection)
   in S s (R tiles/s) the time of the check
@@ -199,9 +210,10 @@ const char kProbeHelp[] = R"(usage: cvmap probe SOURCE
 
 Tells the layout of the tiles in the folder SOURCE, as the window's automatic
 detection sees it: the first file met going down the first subfolder of every
-level decides. Prints "GeoKuk" or "OSM Tracker Storage", or that SOURCE is
-empty. When that file is no tile, it is named, and so is any subfolder one or
-two levels down that holds tiles of a known layout (give that one instead).
+level decides; names beginning with "." (.nomedia, .DS_Store) are passed
+over. Prints "GeoKuk" or "OSM Tracker Storage", or that SOURCE is empty.
+When that file is no tile, it is named, and so is any subfolder one or two
+levels down that holds tiles of a known layout (give that one instead).
 A SOURCE that is a file prints "MBTiles" when its content is an MBTiles file.
 TMS trees cannot be told from OSM Tracker Storage by their names; a warning
 says so when SOURCE holds a tilemapresource.xml (then give --layout tms).

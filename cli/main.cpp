@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/help_text.h"
+#include "platform/file_size_limits.h"
 
 namespace cli {
 namespace {
@@ -18,6 +19,9 @@ const Command kCommands[] = {
 };
 
 int Main(int argc, char** argv) {
+  // A write past `ulimit -f` then fails (and the job stops and reports it)
+  // instead of killing the process in the middle of it.
+  platform::IgnoreFileSizeSignal();
   if (argc < 2) {
     std::fputs(kOverviewHelp, stderr);
     return kExitBadInput;

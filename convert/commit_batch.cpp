@@ -2,8 +2,10 @@
 
 #include <sqlite3.h>
 
+#include "platform/file_size_limits.h"
 #include "platform/utf.h"
 #include "store/sqlite_database.h"
+#include "store/write_failure.h"
 
 namespace convert {
 
@@ -22,6 +24,7 @@ void CommitBatch::BeginIfNone() {
   if (db_.inTransaction != 0) return;
   db_.inTransaction = 1;
   pending_ = 0;
+  pendingBytes_ = 0;
   begun_ = std::chrono::steady_clock::now();
   db_.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec
 }
@@ -45,6 +48,7 @@ bool CommitBatch::Commit(int* code, std::u16string* text) {
     return false;
   }
   pending_ = 0;
+  pendingBytes_ = 0;
   return true;
 }
 
@@ -56,7 +60,12 @@ long long CommitBatch::RollBack() {
   db_.inTransaction = 0;
   const long long lost = pending_;
   pending_ = 0;
+  pendingBytes_ = 0;
   return lost;
+}
+
+bool CommitBatch::FailedAtSizeLimit(int code) const {
+  return store::WriteFailedAtSizeLimit(db_, code, pendingBytes_, platform::ReadMountTable());
 }
 
 }  // namespace convert

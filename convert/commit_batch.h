@@ -16,6 +16,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace SQLite {
@@ -31,8 +32,11 @@ class CommitBatch {
   // Begins a transaction when none is open. A failure is shown by exec; the
   // insert that follows then fails or runs on its own.
   void BeginIfNone();
-  // One more tile stored in the open transaction.
-  void Stored() { ++pending_; }
+  // One more tile, of `bytes` image bytes, stored in the open transaction.
+  void Stored(std::uint64_t bytes = 0) {
+    ++pending_;
+    pendingBytes_ += bytes;
+  }
   // True when the open transaction should be committed now.
   bool Due() const;
   long long Pending() const { return pending_; }
@@ -48,11 +52,17 @@ class CommitBatch {
   // "ROLLBACK;" would only fail with a message). Returns the tiles lost.
   long long RollBack();
 
+  // After a failed insert or commit, and before RollBack(): true when the
+  // write failed because the map file would have grown past the largest
+  // file its file system (or the process) allows (store/write_failure.h).
+  bool FailedAtSizeLimit(int code) const;
+
  private:
   SQLite::Database& db_;                              // not owned
   const long long batchTiles_;                        // commit at this many stored tiles
   const std::chrono::steady_clock::duration interval_;  // ... or when open this long
   long long pending_ = 0;                             // tiles stored in the open transaction
+  std::uint64_t pendingBytes_ = 0;                    // their image bytes
   std::chrono::steady_clock::time_point begun_;       // when it was begun
 };
 

@@ -1,9 +1,10 @@
 #include "convert/conversion_job.h"
 
-#include <limits.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cassert>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "convert/tile_selection.h"
 #include "convert/tile_source.h"
 #include "platform/file_io.h"
+#include "platform/file_size_limits.h"
 #include "platform/file_writeback.h"
 #include "platform/folder_search.h"
 #include "platform/message_box.h"
@@ -24,9 +26,11 @@
 #include "platform/utf.h"
 #include "platform/walk_guard.h"
 #include "regex/bad_regexpr.h"
+#include "store/reader_turn.h"
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
 #include "store/tile_inserter.h"
+#include "store/write_failure.h"
 
 namespace convert {
 
@@ -45,9 +49,12 @@ struct WalkState {
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
   int depth = 0;                           // 0 while the source folder itself is walked
   long long pendingTiles = 0;              // tiles stored in the open transaction
+  std::uint64_t pendingBytes = 0;          // their image bytes
   const platform::FolderSearch* parentSearch = nullptr;  // set just before a walk enters a subfolder: the parent's search
   const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
+  bool committed = false;                  // a batch of this pass has been committed
+  std::unique_ptr<store::ReaderTurn> readerTurn;  // converting pass: lets readers of the map in after each commit
   platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
   std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
@@ -63,10 +70,13 @@ void ConversionStats::Reset() {
   notTiles = 0;
   unreadable = 0;
   outsideSelection = 0;
+  tooLarge = 0;
   unreadableFolders = 0;
+  vanishedFolders = 0;
   databaseErrors = 0;
   rolledBack = 0;
   databaseErrorCode = 0;
+  fileSizeLimit = false;
   sourceErrors = 0;
   rowsOutsideRange = 0;
   rowsWithoutData = 0;
@@ -95,11 +105,16 @@ void ForgetPendingTiles(ConversionJob& job) {
   job.stats.tilesStored.fetch_sub(job.walkState->pendingTiles, std::memory_order_relaxed);
   job.stats.rolledBack.fetch_add(job.walkState->pendingTiles, std::memory_order_relaxed);
   job.walkState->pendingTiles = 0;
+  job.walkState->pendingBytes = 0;
 }
 
 // Keeps the first error that stops the job, for the summary.
 void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
   if (job.stats.databaseErrorCode.load() != 0) return;
+  // Taken now, while the map file still has the size at which the write
+  // failed.
+  const std::uint64_t pending = job.walkState != nullptr ? job.walkState->pendingBytes : 0;
+  job.stats.fileSizeLimit = store::WriteFailedAtSizeLimit(*job.database, code, pending, platform::ReadMountTable());
   job.stats.databaseErrorCode = code;
   job.stopReason = message;
 }
@@ -108,7 +123,10 @@ void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
   database.inTransaction = 1;
-  if (job.walkState != nullptr) job.walkState->batchBegun = std::chrono::steady_clock::now();
+  if (WalkState* state = job.walkState; state != nullptr) {
+    state->batchBegun = std::chrono::steady_clock::now();
+    if (state->readerTurn) state->readerTurn->BatchBegun(state->committed);
+  }
   database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
 }
 
@@ -118,6 +136,13 @@ bool BatchDue(const ConversionJob& job, const WalkState& state) {
   if (state.pendingTiles >= job.commitBatch) return true;
   return state.pendingTiles > 0 && std::chrono::steady_clock::now() - state.batchBegun >= job.commitInterval;
 }
+
+// After a full disk or an I/O error SQLite leaves the rollback of the failed
+// batch to the next connection that opens the map file: until then the file
+// keeps the batch's pages, its journal lies beside it, and programs that
+// only read the map refuse it. The map is therefore opened anew at once,
+// before any message waits for the user.
+void FinishRollback(ConversionJob& job) { job.rollbackLeft = store::ReopenAfterWriteError(*job.database); }
 
 // The database error path of a tile's insert: roll back the open batch, show
 // one message, stop. The tile whose insert failed is lost with the batch.
@@ -129,26 +154,37 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
   // nothing is shown and the job ends as a stopped one.
   const bool stopWhileWaiting = job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY;
   job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
+  if (!stopWhileWaiting) NoteStopReason(job, code, message);  // before the rollback changes the file
   SQLite::Database& database = *job.database;
   if (SqliteTransactionOpen(database)) database.rollback();
   database.inTransaction = 0;
   ForgetPendingTiles(job);
   if (stopWhileWaiting) return;
-  NoteStopReason(job, code, message);
+  FinishRollback(job);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
 }
 
-// Commits the open transaction. A COMMIT that fails has shown its own
-// message (exec); the batch would be lost or left dangling, so the job
-// stops after rolling back whatever SQLite still holds open. Returns false
-// in that case.
+// Commits the open transaction. A COMMIT that fails shows its own message
+// (exec's), once the rollback is finished; the batch would be lost or left
+// dangling, so the job stops after rolling back whatever SQLite still holds
+// open. Returns false in that case.
 bool CommitOpenTransaction(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction == 0) return true;
   database.inTransaction = 0;
+  platform::RecordingMessageBox held;  // exec's message, shown after the rollback
+  platform::MessageBoxService* boxes = database.messageBoxes();
+  database.setMessageBoxes(&held);
   const int result = database.exec(SQLite::kCommitSql);
+  database.setMessageBoxes(boxes);
+  const auto showHeld = [&] {
+    platform::StderrMessageBox stderrBoxes;
+    for (const platform::RecordingMessageBox::Message& m : held.Messages()) {
+      (boxes != nullptr ? *boxes : stderrBoxes).Show(m.text, m.style);
+    }
+  };
   if (result != SQLITE_OK && database.isOpen != 0) {
     NoteStopReason(job, result,
                    platform::Utf8ToUtf16(database.errorText != nullptr ? database.errorText : sqlite3_errstr(result)));
@@ -157,11 +193,18 @@ bool CommitOpenTransaction(ConversionJob& job) {
       database.rollback();
     }
     ForgetPendingTiles(job);
+    FinishRollback(job);
+    showHeld();
     job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
     return false;
   }
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  showHeld();
+  if (job.walkState != nullptr) {
+    job.walkState->pendingTiles = 0;
+    job.walkState->pendingBytes = 0;
+    job.walkState->committed = true;
+  }
   return true;
 }
 
@@ -192,10 +235,18 @@ void StoreTile(ConversionJob& job, WalkState& state, const TileKey& key, const u
     case TileInserter::Outcome::Stored:
       stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
       ++state.pendingTiles;
+      state.pendingBytes += size;
       state.bytesSinceWriteback += size;
       if (state.bytesSinceWriteback >= job.writebackStep) {
         state.writeback.Start();
         state.bytesSinceWriteback = 0;
+      }
+      {
+        const auto open = std::chrono::steady_clock::now() - state.batchBegun;
+        state.readerTurn->BatchOpenFor(open);
+        // A reader of the map waits for the whole of a batch that outgrew
+        // SQLite's page cache; a long source does not hold it for longer.
+        if (open >= job.longestBatch) CommitOpenTransaction(job);
       }
       break;
     case TileInserter::Outcome::Duplicate:
@@ -203,8 +254,8 @@ void StoreTile(ConversionJob& job, WalkState& state, const TileKey& key, const u
       ReportSkippedAt(job, where, SkipReason::AlreadyPresent);
       break;
     case TileInserter::Outcome::TooBig:
-      stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-      ReportSkippedAt(job, where, SkipReason::Unreadable);
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      ReportSkippedAt(job, where, SkipReason::TooLarge);
       break;
     case TileInserter::Outcome::Failed:
       StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
@@ -229,6 +280,7 @@ bool EndTileGroup(ConversionJob& job, WalkState& state, bool last) {
 const std::atomic<int>* BeginConverting(ConversionJob& job, WalkState& state) {
   assert(job.database != nullptr);
   state.inserter = std::make_unique<TileInserter>(*job.database);
+  state.readerTurn = std::make_unique<store::ReaderTurn>(*job.database);
   if (job.database->handle != nullptr) {
     const char* file = sqlite3_db_filename(job.database->handle, "main");
     if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
@@ -248,6 +300,7 @@ void EndConverting(ConversionJob& job, const std::atomic<int>* busyStop) {
   // lock as long as any statement would, stop or not.
   job.database->setBusyStop(busyStop);
   CommitOpenTransaction(job);
+  if (job.walkState != nullptr && job.walkState->readerTurn) job.walkState->readerTurn->End();
   job.walkState = nullptr;
 }
 
@@ -271,15 +324,11 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     return;
   }
   if (state.readAhead) state.readAhead->Reached();
-  // Only regular files are opened: a FIFO or device named like a tile would
-  // block or never end. A file larger than the longest value SQLite stores
-  // could never be inserted, so it is not read into memory at all.
-  // A file whose path is longer than the system takes is not opened, as if
-  // it were opened by the path.
-  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
-      search.ReadEntry(entry.name, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
-    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-    ReportSkipped(job, fullPath, SkipReason::Unreadable);
+  const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &state.buffer, state.longestValue);
+  if (read != platform::ReadStatus::Ok) {
+    const bool tooLarge = read == platform::ReadStatus::TooLarge;
+    (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, tooLarge ? SkipReason::TooLarge : SkipReason::Unreadable);
     return;
   }
 
@@ -343,6 +392,10 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   // counted and told as unreadable: some of its files may be missing.
   if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {
     stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+    struct stat status {};
+    if (!searching && ::lstat(folderPath.c_str(), &status) != 0 && errno == ENOENT) {
+      stats.vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
+    }
     ReportSkipped(*this, folderPath, SkipReason::FolderUnreadable);
   }
   if (pass == ConvertingPass) BeginTransactionIfNone(*this);
@@ -413,6 +466,9 @@ void ConvertingPassScope::Skipped(std::string_view where, SkipReason reason) {
     case SkipReason::Unreadable:
       stats.unreadable.fetch_add(1, std::memory_order_relaxed);
       break;
+    case SkipReason::TooLarge:
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      break;
     case SkipReason::FolderUnreadable:
       stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
       break;
@@ -454,6 +510,7 @@ void StopOnSourceError(ConversionJob& job, int code, const std::u16string& messa
 void RunConversion(ConversionJob& job) {
   job.stats.Reset();
   job.stopReason.clear();
+  job.rollbackLeft.clear();
   job.fileCount = 0;
   job.stats.pass = CountingPass;
   const std::unique_ptr<TileSource> source = MakeTileSource(job.layout);

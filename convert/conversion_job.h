@@ -22,8 +22,14 @@
 // open begins one. At a folder's normal end "COMMIT;" runs only when the open
 // transaction holds at least commitBatch stored tiles, or has been open for
 // commitInterval and holds at least one, or when the walk of the source folder
-// itself ends. A stop commits what is open; a database error
-// rolls the open transaction back, shows one message and stops the job.
+// itself ends; inside a folder, a batch open for longestBatch is committed
+// after the tile being stored. Each batch after a commit keeps its pages in
+// memory for its first 150 ms (48 MiB at most), so that programs reading the map get their
+// turn between two batches (a batch larger than SQLite's cache locks them
+// out until its commit). A stop commits what is open; a database error
+// rolls the open transaction back, opens the map file anew (so that a
+// rollback SQLite could only leave to the next user, a hot journal after a
+// full disk, is completed at once), shows one message and stops the job.
 // While the converting pass stores tiles it starts the map file's writeback
 // every writebackStep bytes (platform::FileWriteback, on a helper thread), so
 // that a commit's sync finds little left to write. A converting pass of at
@@ -95,6 +101,14 @@ enum Pass : int {
 inline constexpr long long kCommitBatch = 50000;
 inline constexpr std::chrono::milliseconds kCommitInterval{2000};
 
+// The default of ConversionJob::longestBatch. While a batch is larger than
+// SQLite's page cache, the connection holds the map file's exclusive lock,
+// and a program that reads the map waits (within its busy timeout) until the
+// commit. A folder of very many tiles would otherwise keep its whole walk in
+// one batch; this bounds the wait of a reader to about two seconds in any
+// tree.
+inline constexpr std::chrono::milliseconds kLongestBatch{2000};
+
 // The default of ConversionJob::writebackStep: tile bytes stored between two
 // starts of the map file's writeback. The writing then runs beside the
 // conversion in steps of about this size instead of all at once in the next
@@ -115,10 +129,13 @@ struct ConversionStats {
   std::atomic<long long> notTiles{0};       // files that are not tiles of the layout
   std::atomic<long long> unreadable{0};     // tiles that could not be opened or read (not regular, vanished, no permission)
   std::atomic<long long> outsideSelection{0};  // tiles the job's selection leaves out (never opened)
-  std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long); their files are not in the map
+  std::atomic<long long> tooLarge{0};       // tiles larger than the longest value SQLite stores (never read whole)
+  std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long, vanished); their files are not in the map
+  std::atomic<long long> vanishedFolders{0};    // of the unreadable folders, those that no longer existed when the walk came to them
   std::atomic<int> databaseErrors{0};       // errors that stopped the job (0 or 1): database, or a pattern that does not compile
   std::atomic<long long> rolledBack{0};     // tiles lost when a database error rolled their batch back (stored, then undone), and the tile whose insert failed
   std::atomic<int> databaseErrorCode{0};    // SQLite's result code of the error that stopped the job; 0 when none
+  std::atomic<bool> fileSizeLimit{false};   // that error was a write past the largest file the map's file system (or the process's file size limit) allows
   std::atomic<int> sourceErrors{0};         // reading the source failed and stopped the job (0 or 1; counted in databaseErrors too)
   std::atomic<long long> rowsOutsideRange{0};  // MBTiles rows whose column or row lies outside their zoom level (in notTiles)
   std::atomic<long long> rowsWithoutData{0};   // MBTiles rows whose tile_data is NULL (in notTiles)
@@ -146,7 +163,9 @@ struct ConversionJob {
   std::uint64_t writebackStep = kWritebackStep;            // tile bytes stored between two starts of the map file's writeback
   long long readAheadMinFiles = kReadAheadMinFiles;        // a converting pass of at least this many files reads ahead; < 0: never
   std::uint64_t readAheadWindow = kReadAheadWindow;        // tile bytes the read-ahead may be ahead of the walk
+  std::chrono::steady_clock::duration longestBatch = kLongestBatch;  // a transaction open this long is committed after the next tile, inside a folder too
   std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
+  std::string rollbackLeft;                                // worker: after a database error, why the map file still holds the rolled-back batch's journal ("" when it was rolled back); read once the job has ended
 
   // Walks one folder and, recursively, all folders below it with the given
   // pass. Called on the source folder by RunConversion; a call made while no

@@ -73,6 +73,19 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     return outcome;
   }
 
+  // The turn is held until Run() returns, so the next conversion of this map
+  // starts once this one has closed the file.
+  struct TurnRelease {
+    platform::ProcessLock& lock;
+    ~TurnRelease() { lock.Release(); }
+  } turnRelease{writerTurn_};
+  if (!TakeMapWriterTurn(writerTurn_, request.map, stopped_, [observer] {
+        if (observer != nullptr) observer->WaitingForOtherWriter();
+      })) {
+    outcome.status = ConversionStatus::Stopped;
+    return outcome;
+  }
+
   platform::StderrMessageBox stderrMessages;
   platform::MessageBoxService* messages = request.messages != nullptr ? request.messages : &stderrMessages;
   SQLite::Database db(messages);
@@ -156,8 +169,10 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
   counts.outsideSelection = stats.outsideSelection.load();
+  counts.tooLarge = stats.tooLarge.load();
   counts.rolledBack = stats.rolledBack.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
+  counts.vanishedFolders = stats.vanishedFolders.load();
 
   counts.rowsOutsideRange = stats.rowsOutsideRange.load();
   counts.rowsWithoutData = stats.rowsWithoutData.load();
@@ -167,6 +182,8 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     outcome.status = stats.sourceErrors.load() != 0 ? ConversionStatus::SourceReadFailed : ConversionStatus::DatabaseError;
     outcome.errorCode = stats.databaseErrorCode.load();
     outcome.errorText = platform::Utf16ToUtf8(job_.stopReason);
+    outcome.fileSizeLimit = stats.fileSizeLimit.load();
+    outcome.rollbackLeft = job_.rollbackLeft;
   } else if (stopped_.load() != 0) {
     outcome.status = ConversionStatus::Stopped;
   }

@@ -179,6 +179,8 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
   if (mbtiles != nullptr) {
     outcome.formats = mbtiles->FormatCounts();
     outcome.metadataFormat = mbtiles->MetadataFormat();
+    outcome.fileSizeLimit = mbtiles->FileSizeLimit();
+    outcome.rollbackLeft = mbtiles->RollbackLeft();
   }
   target.reset();
   tiles.close();

@@ -99,6 +99,8 @@ struct ExportOutcome {
   int errorCode = 0;                      // Failed: SQLite's result code or the system's error number
   std::string errorText;                  // Failed: why (UTF-8)
   bool mapReadFailed = false;             // Failed: reading the map file failed (else writing the target)
+  bool fileSizeLimit = false;             // Failed: an MBTiles target reached the largest file its file system allows
+  std::string rollbackLeft;               // Failed: why an MBTiles target still holds the failed batch's journal
 };
 
 class ExportSession {

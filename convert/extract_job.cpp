@@ -15,6 +15,7 @@
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
 #include "store/tile_inserter.h"
+#include "store/write_failure.h"
 #include "store/tile_rows.h"
 
 namespace convert {
@@ -233,8 +234,11 @@ class Extraction {
       switch (outcome) {
         case store::TileInserter::Outcome::Stored:
           stats_.copied.fetch_add(1, std::memory_order_relaxed);
-          batch.Stored();
-          bytesSinceWriteback += static_cast<std::uint64_t>(sqlite3_column_bytes(reader->Handle(), 4));
+        {
+          const auto bytes = static_cast<std::uint64_t>(sqlite3_column_bytes(reader->Handle(), 4));
+          batch.Stored(bytes);
+          bytesSinceWriteback += bytes;
+        }
           if (bytesSinceWriteback >= job_.writebackStep) {
             writeback.Start();
             bytesSinceWriteback = 0;
@@ -257,6 +261,10 @@ class Extraction {
     // lock as long as any statement would, stop or not.
     out.setBusyStop(busyStop);
     if (!failed) CommitBatchOf(batch);
+    // After a full disk or an I/O error SQLite leaves the rollback of the
+    // failed batch to the next connection: NEWMAP is opened anew at once so
+    // that readers do not meet its journal.
+    if (job_.end == ExtractEnd::WriteFailed) job_.rollbackLeft = store::ReopenAfterWriteError(out);
     writeback.Detach();
   }
 
@@ -264,6 +272,7 @@ class Extraction {
     int code = 0;
     std::u16string text;
     if (batch.Commit(&code, &text)) return true;
+    NoteSizeLimit(batch, code);
     Lose(batch.Pending());
     NoteFailure(ExtractEnd::WriteFailed, code, text);
     return false;
@@ -276,13 +285,22 @@ class Extraction {
   bool WriteError(CommitBatch& batch, int code, const std::u16string& text, bool countRow) {
     if (countRow) stats_.rowsDone.fetch_add(1, std::memory_order_relaxed);
     stats_.rolledBack.fetch_add(1, std::memory_order_relaxed);
+    const bool stopWhileWaiting = job_.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY;
+    if (!stopWhileWaiting) NoteSizeLimit(batch, code);
     Lose(batch.RollBack());
-    if (job_.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY) {
+    if (stopWhileWaiting) {
       job_.end = ExtractEnd::Stopped;
     } else {
       NoteFailure(ExtractEnd::WriteFailed, code, text);
     }
     return true;
+  }
+
+  // Whether the first write failure met NEWMAP's size limit; taken while the
+  // failed batch's bytes are still known.
+  void NoteSizeLimit(const CommitBatch& batch, int code) {
+    if (job_.end == ExtractEnd::ReadFailed || job_.end == ExtractEnd::WriteFailed) return;
+    job_.fileSizeLimit = batch.FailedAtSizeLimit(code);
   }
 
   // Rows stored in a batch that is gone count as rolled back, not copied.
@@ -312,6 +330,8 @@ void RunExtract(ExtractJob& job) {
   job.end = ExtractEnd::Done;
   job.errorCode = 0;
   job.errorText.clear();
+  job.fileSizeLimit = false;
+  job.rollbackLeft.clear();
   // Both passes read one snapshot of MAP: one read transaction holds them.
   const bool snapshot = job.map->exec(SQLite::kBeginTransactionSql) == SQLITE_OK;
   Extraction(job).Run();

@@ -87,6 +87,8 @@ struct ExtractJob {
   store::MapOpenResult newMapOpen;             // how NEWMAP was opened
   int errorCode = 0;                           // ReadFailed, WriteFailed: SQLite's result code
   std::u16string errorText;                    // ... and its text
+  bool fileSizeLimit = false;                  // WriteFailed: NEWMAP reached the largest file its file system (or the process) allows
+  std::string rollbackLeft;                    // WriteFailed: why NEWMAP still holds the failed batch's journal; "" when it was rolled back
 };
 
 // Runs the job. REQUIRES: job.map and job.newMap are not null.

@@ -135,6 +135,8 @@ ExtractOutcome ExtractSession::Run(const ExtractRequest& request, ProgressObserv
   outcome.newMap = job_.newMapOpen;
   outcome.errorCode = job_.errorCode;
   outcome.errorText = platform::Utf16ToUtf8(job_.errorText);
+  outcome.fileSizeLimit = job_.fileSizeLimit;
+  outcome.rollbackLeft = job_.rollbackLeft;
   switch (job_.end) {
     case ExtractEnd::Done:
       outcome.status = stopped_.load() != 0 && counts.notReached > 0 ? ExtractStatus::Stopped : ExtractStatus::Done;

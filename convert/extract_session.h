@@ -67,6 +67,8 @@ struct ExtractOutcome {
   double seconds = 0;           // wall time of the job
   int errorCode = 0;            // DatabaseError, ReadFailed: SQLite's result code
   std::string errorText;        // ... and its text, UTF-8
+  bool fileSizeLimit = false;   // DatabaseError: NEWMAP reached the largest file its file system (or the process) allows
+  std::string rollbackLeft;     // DatabaseError: why NEWMAP still holds the failed batch's journal; "" when it was rolled back
 };
 
 class ExtractSession {

@@ -142,7 +142,7 @@ void MbtilesSource::Convert(ConversionJob& job, int pass) {
     } else if (job.selection != nullptr && !job.selection->Selects(key)) {
       scope.Skipped(where, SkipReason::OutsideSelection);
     } else if (reader.Size() > scope.LongestValue()) {
-      scope.Skipped(where, SkipReason::Unreadable);
+      scope.Skipped(where, SkipReason::TooLarge);
     } else {
       scope.Store(key, reader.Data(), reader.Size(), where);
     }
@@ -191,7 +191,7 @@ void MbtilesSource::Verify(VerifyJob& job) {
       } else if (job.selection != nullptr && !job.selection->Selects(key)) {
         checker.Found(job.listener != nullptr ? Where(reader) : std::string(), VerifyFinding::OutsideSelection);
       } else if (reader.Size() > longest) {
-        checker.Found(job.listener != nullptr ? Where(reader) : std::string(), VerifyFinding::Unreadable);
+        checker.Found(job.listener != nullptr ? Where(reader) : std::string(), VerifyFinding::TooLarge);
       } else {
         checker.Check(key, reader.Data(), reader.Size(), job.listener != nullptr ? Where(reader) : std::string());
       }

@@ -9,6 +9,7 @@
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
 #include "store/tile_geometry.h"
+#include "store/write_failure.h"
 
 namespace convert {
 
@@ -35,7 +36,18 @@ ImageFormat MbtilesTarget::MetadataFormat() const {
 void MbtilesTarget::RollBack(int rc, const std::string& text, std::string* failure, int* code) {
   *failure = text;
   *code = rc;
+  fileSizeLimit_ = batch_.FailedAtSizeLimit(rc);  // while the failed batch's bytes are known
   rolledBack_ += batch_.RollBack();
+  FinishRollback();
+}
+
+void MbtilesTarget::FinishRollback() {
+  // After a full disk or an I/O error SQLite leaves the rollback of the
+  // failed batch to the next connection: the file is opened anew at once,
+  // so that its readers do not meet its journal. The writeback borrows the
+  // connection's descriptor, which the reopening closes.
+  writeback_.Detach();
+  rollbackLeft_ = store::ReopenAfterWriteError(db_);
 }
 
 ExportTarget::Put MbtilesTarget::Write(const store::StoredTile& tile, ExportSkip* skip, std::string* failure,
@@ -74,7 +86,7 @@ ExportTarget::Put MbtilesTarget::Write(const store::StoredTile& tile, ExportSkip
       return Put::Stop;
     }
   }
-  batch_.Stored();
+  batch_.Stored(tile.size);
   ++formats_[static_cast<int>(SniffImageFormat(tile.image, tile.size))];
   const int zoom = static_cast<int>(row.zoom);
   const store::GeoArea area = store::WebMercatorTileArea(zoom, tile.key.x, tile.key.y);
@@ -117,7 +129,9 @@ bool MbtilesTarget::Commit(std::string* failure, int* code) {
   std::u16string text;
   if (!batch_.Commit(code, &text)) {
     *failure = platform::Utf16ToUtf8(text);
+    fileSizeLimit_ = batch_.FailedAtSizeLimit(*code);
     rolledBack_ += batch_.Pending();
+    FinishRollback();
     return false;
   }
   return true;

@@ -49,11 +49,19 @@ class MbtilesTarget : public ExportTarget {
   // The format the metadata names.
   ImageFormat MetadataFormat() const;
 
+  // After a failure: whether the file reached the largest file its file
+  // system (or the process) allows, and why the failed batch could not be
+  // rolled back out of it yet ("" when it was).
+  bool FileSizeLimit() const { return fileSizeLimit_; }
+  const std::string& RollbackLeft() const { return rollbackLeft_; }
+
  private:
   bool Commit(std::string* failure, int* code);
   // Rolls the open batch back after a failure with SQLite's code `rc` and
   // text `text`.
   void RollBack(int rc, const std::string& text, std::string* failure, int* code);
+  // Opens the file anew after a failed write, which completes its rollback.
+  void FinishRollback();
 
   SQLite::Database& db_;                        // not owned
   store::MbtilesWriter writer_;                 // the prepared insert
@@ -65,6 +73,8 @@ class MbtilesTarget : public ExportTarget {
   store::MbtilesExtent extent_;                 // what they cover
   platform::FileWriteback writeback_;           // starts the file's writing to disk early
   std::uint64_t bytesSinceWriteback_ = 0;       // tile bytes written since it was last started
+  bool fileSizeLimit_ = false;                  // a failure met the largest file allowed
+  std::string rollbackLeft_;                    // why a failed batch is still in the file; "" when none
 };
 
 }  // namespace convert

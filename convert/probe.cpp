@@ -30,12 +30,15 @@ bool ProbeFolder(const std::string& path, const std::string& sourcePath, bool au
     platform::FolderEntry entry;
     bool found = false;
     while (!found && search.Next(&entry)) {
-      if (entry.isDirectory && (entry.name == "." || entry.name == "..")) continue;
+      // "." and "..", and hidden names: the ".nomedia" of a phone's tile
+      // folder and the ".DS_Store" of a copied tree sort first, but say
+      // nothing about the layout.
+      if (IsHiddenName(entry.name)) continue;
       next = JoinPath(path, entry.name);
       isFile = !entry.isDirectory;
       found = true;
     }
-    if (!found) {  // no entry besides "." and "..": accepted
+    if (!found) {  // no entry besides hidden ones: accepted
       if (empty != nullptr) *empty = true;
       return true;
     }

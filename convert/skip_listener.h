@@ -14,12 +14,13 @@ namespace convert {
 enum class SkipReason {
   NotTile,           // the file is no tile of the job's layout
   AlreadyPresent,    // a tile whose key the map file already holds; the stored image stays
-  Unreadable,        // a tile that could not be opened or read (or is too large to store)
-  FolderUnreadable,  // a folder that could not be listed; its files are not in the map
+  Unreadable,        // a tile that could not be opened or read
+  FolderUnreadable,  // a folder that could not be listed (or no longer exists); its files are not in the map
   RowOutsideRange,   // an MBTiles row whose column or row lies outside its zoom level
   RowWithoutData,    // an MBTiles row whose tile_data is NULL
   RowZoomDoesNotFit, // an MBTiles row whose zoom level is no integer of 0 .. 31
   OutsideSelection,  // a tile the job's selection leaves out; never opened
+  TooLarge,          // a tile larger than the longest value the map file's SQLite stores
 };
 
 class SkipListener {

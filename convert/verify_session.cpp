@@ -107,6 +107,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   counts.different = stats.different.load();
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
+  counts.tooLarge = stats.tooLarge.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
   counts.outsideSelection = stats.outsideSelection.load();
   if (stats.failed.load()) {

@@ -47,12 +47,15 @@ struct VerifyCounts {
   long long different = 0;          // tiles held with other bytes
   long long notTiles = 0;           // files that are not tiles of the layout
   long long unreadable = 0;         // tiles that could not be read
+  long long tooLarge = 0;           // tiles larger than the longest value SQLite stores
   long long unreadableFolders = 0;  // folders that could not be listed
   long long outsideSelection = 0;   // tiles the selection leaves out (not checked)
   long long TilesChecked() const { return identical + missing + different; }
   // True when every tile of the tree (that the selection takes) is in the
   // map, byte for byte.
-  bool AllIdentical() const { return missing == 0 && different == 0 && unreadable == 0 && unreadableFolders == 0; }
+  bool AllIdentical() const {
+    return missing == 0 && different == 0 && unreadable == 0 && tooLarge == 0 && unreadableFolders == 0;
+  }
 };
 
 struct VerifyOutcome {

@@ -1,6 +1,5 @@
 #include "convert/verify_walk.h"
 
-#include <limits.h>
 #include <sqlite3.h>
 
 #include <cassert>
@@ -60,11 +59,10 @@ void CheckFile(Walk& walk, const std::string& folderPath, const platform::Folder
     return;
   }
   if (walk.readAhead != nullptr) walk.readAhead->Reached();
-  // The conversion's rules: only regular files, within the path limit and
-  // SQLite's longest value, are read.
-  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
-      search.ReadEntry(entry.name, &walk.buffer, walk.checker->LongestValue()) != platform::ReadStatus::Ok) {
-    Report(walk, fullPath, VerifyFinding::Unreadable);
+  // The conversion's rules decide which files are read.
+  const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &walk.buffer, walk.checker->LongestValue());
+  if (read != platform::ReadStatus::Ok) {
+    Report(walk, fullPath, read == platform::ReadStatus::TooLarge ? VerifyFinding::TooLarge : VerifyFinding::Unreadable);
     return;
   }
   walk.checker->Check(*key, walk.buffer.data(), walk.buffer.size(),
@@ -141,6 +139,9 @@ void TileChecker::Found(std::string_view where, VerifyFinding finding) {
       break;
     case VerifyFinding::OutsideSelection:
       stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case VerifyFinding::TooLarge:
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
       break;
   }
   if (job_.listener != nullptr) job_.listener->Found(where, finding);

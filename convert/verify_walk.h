@@ -25,7 +25,7 @@
 // Invariants:
 //  1. The database is only read: no statement but the SELECT runs on it.
 //  2. Every file met in the checking pass is counted exactly once in
-//     identical, missing, different, notTiles, unreadable or
+//     identical, missing, different, notTiles, unreadable, tooLarge or
 //     outsideSelection, unless a read of
 //     the map file failed (then `failed` is set and the walk stopped).
 #pragma once
@@ -55,6 +55,7 @@ enum class VerifyFinding {
   Unreadable,        // a tile that could not be read
   FolderUnreadable,  // a folder that could not be listed
   OutsideSelection,  // a tile the job's selection leaves out; not checked, never opened
+  TooLarge,          // a tile larger than the longest value SQLite stores (so never in a map)
 };
 
 // Gets every file (and folder) that is not a tile found identical, in walk
@@ -76,6 +77,7 @@ struct VerifyStats {
   std::atomic<long long> different{0};        // tiles held with other bytes
   std::atomic<long long> notTiles{0};         // files that are not tiles of the layout
   std::atomic<long long> unreadable{0};       // tiles that could not be read
+  std::atomic<long long> tooLarge{0};         // tiles larger than the longest value SQLite stores
   std::atomic<long long> unreadableFolders{0};  // folders that could not be listed
   std::atomic<long long> outsideSelection{0};   // tiles the selection leaves out (not checked)
   std::atomic<bool> failed{false};            // a read of the map file failed; the walk stopped

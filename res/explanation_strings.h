@@ -80,9 +80,20 @@ inline constexpr char16_t kJobStoredLine[] = u"Uloženo kachlí: %1";
 inline constexpr char16_t kJobDuplicatesLine[] = u"Již v mapě (ponechány): %1";
 inline constexpr char16_t kJobNotTilesLine[] = u"Nejsou kachle: %1";
 inline constexpr char16_t kJobUnreadableLine[] = u"Nelze přečíst: %1";
+inline constexpr char16_t kJobTooLargeLine[] = u"Příliš velké pro SQLite: %1";
 inline constexpr char16_t kJobUnreadableFoldersLine[] =
     u"Nečitelné složky (jejich kachle v mapě nejsou): %1";
+inline constexpr char16_t kJobOutsideSelectionLine[] = u"Mimo výběr (nečteny): %1";
+inline constexpr char16_t kJobNothingSelectedHint[] =
+    u"Výběr nezahrnul žádnou kachli zdroje: zkontrolujte oblast, úrovně a mapy ve výběru.";
 inline constexpr char16_t kJobNoFilesHint[] = u"Ve složce nejsou žádné soubory.";
+inline constexpr char16_t kJobFileSizeLimitHint[] =
+    u"Soubor s mapou dosáhl největší velikosti, kterou jeho souborový systém unese. Mapa si ponechává všechny "
+    u"kachle uložené před chybou.";
+// %1: SQLite's reason why the rollback could not be completed.
+inline constexpr char16_t kJobRollbackLeftHint[] =
+    u"Nedokončenou dávku se nepodařilo z mapy vrátit (%1): vedle mapy zůstal její žurnál a programy, které mapu "
+    u"jen čtou, ji odmítnou, dokud ji další převod nebo „Založit“ neotevře.";
 inline constexpr char16_t kJobNothingNewHint[] = u"Nic nového: všechny kachle už v mapě byly.";
 inline constexpr char16_t kJobNoTilesHint[] =
     u"Žádný soubor není kachle zvoleného formátu; zkuste jiný formát.";

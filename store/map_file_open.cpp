@@ -6,7 +6,9 @@
 
 #include <cassert>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/file_io.h"
 #include "platform/message_box.h"
@@ -179,13 +181,25 @@ MapOpenResult OpenMapFileForReading(SQLite::Database& db, const std::string& pat
   if (::stat(path.c_str(), &status) != 0) return Result(MapOpenStatus::Missing, std::strerror(errno));
   if (S_ISDIR(status.st_mode)) return Result(MapOpenStatus::IsFolder);
   if (!S_ISREG(status.st_mode)) return Result(MapOpenStatus::NotRegularFile);
-  HeldMessages held(db);
-  if (RecogniseMapFileReadOnly(db, path, held.Boxes())) return Result(MapOpenStatus::Ready);
-  const int code = ExtendedErrorCode(db);
-  MapOpenResult refused = code == SQLITE_READONLY_ROLLBACK ? Result(MapOpenStatus::Unfinished, ErrorText(db))
-                                                           : Refused(db, held);
-  Reset(db);
-  return refused;
+  // A writer whose write failed rolls its journal back a moment later (a
+  // conversion does at once): a journal is waited for a while before the
+  // file is called unfinished, as a lock would be.
+  const auto giveUp = std::chrono::steady_clock::now() + kUnfinishedWait;
+  for (;;) {
+    HeldMessages held(db);
+    if (RecogniseMapFileReadOnly(db, path, held.Boxes())) return Result(MapOpenStatus::Ready);
+    const int code = ExtendedErrorCode(db);
+    const std::atomic<int>* stop = db.busyStop();
+    const bool stopped = stop != nullptr && stop->load() != 0;
+    if (code != SQLITE_READONLY_ROLLBACK || stopped || std::chrono::steady_clock::now() >= giveUp) {
+      MapOpenResult refused = code == SQLITE_READONLY_ROLLBACK ? Result(MapOpenStatus::Unfinished, ErrorText(db))
+                                                               : Refused(db, held);
+      Reset(db);
+      return refused;
+    }
+    Reset(db);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 std::string CreateFailureReason(const std::string& path, const std::string& sqliteText, std::string* folder) {

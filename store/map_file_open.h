@@ -16,7 +16,9 @@
 //     obtainable within the busy timeout. So a map file that another program
 //     holds, or that cannot be written, is refused before the job walks
 //     anything, not after.
-// Opening for reading never creates or changes anything (read-only open).
+// Opening for reading never creates or changes anything (read-only open); a
+// file with a hot journal is tried again for kUnfinishedWait, since a writer
+// whose write has just failed rolls it back a moment later.
 //
 // Thread-safety: the functions use the given Database, which belongs to one
 // thread at a time.
@@ -29,12 +31,16 @@
 //     reason; empty on Ready.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/message_box.h"
 #include "store/sqlite_database.h"
 
 namespace store {
+
+// How long opening for reading waits for a hot journal to go.
+inline constexpr std::chrono::milliseconds kUnfinishedWait{1000};
 
 enum class MapOpenStatus {
   Ready,           // open and recognised; for writing also writable and not locked

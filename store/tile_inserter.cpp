@@ -63,6 +63,9 @@ TileInserter::Outcome TileInserter::StepBound() {
     const int extended = sqlite3_extended_errcode(database_.handle);
     if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
       outcome = Outcome::Duplicate;
+    } else if (result == SQLITE_TOOBIG) {
+      // The image fits the limit but the whole row (key and image) does not.
+      outcome = Outcome::TooBig;
     } else {
       outcome = Outcome::Failed;
       errorCode_ = result;

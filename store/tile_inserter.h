@@ -41,7 +41,7 @@ class TileInserter {
     Stored,     // a new row
     Duplicate,  // the key is already stored; the earlier image stays
     Failed,     // any other failure; see ErrorCode()/ErrorMessage()
-    TooBig,     // the image cannot be bound (larger than SQLite's blob limit); nothing stored
+    TooBig,     // the image (or its row) is larger than SQLite's length limit; nothing stored
   };
 
   explicit TileInserter(SQLite::Database& database);  // not owned; must outlive the inserter

@@ -24,6 +24,7 @@
 #include "convert/layouts.h"
 #include "convert/map_writer_turn.h"
 #include "convert/probe.h"
+#include "convert/source_check.h"
 #include "platform/file_io.h"
 #include "res/dialog_template.h"
 #include "res/icon_paths.h"
@@ -266,7 +267,8 @@ void CCorvaneMapCreatorDlg::RefreshPaths(unsigned flags) {
     int detected = -1;
     std::string decidingFile;
     sourceReady_ = exists && convert::ProbeSourceFolder(source, source, true, &detected, &decidingFile) ? 1 : 0;
-    if (autoDetect_ != 0 && detected >= 0) layoutChoice_ = detected;
+    // An MBTiles file has no radio button: the choice of a folder layout stays.
+    if (autoDetect_ != 0 && convert::IsFolderLayout(detected)) layoutChoice_ = detected;
     ShowStatus(sourceStatus_, sourceReady_ != 0);
     ExplainSourceStatus(exists, decidingFile, detected);
     // A detected layout goes onto the radio buttons at once: a later read of
@@ -442,7 +444,7 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   ExplainJobStart();
   jobShown_ = true;
 
-  job_.layout = layoutChoice_;
+  job_.layout = convert::SourceLayoutFor(Native(sourcePath_), layoutChoice_);
   job_.sourceFolder = Native(sourcePath_);
   job_.selection = nullptr;  // set below, once the last worker is joined
   job_.database = &database_;

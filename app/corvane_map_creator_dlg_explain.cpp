@@ -40,6 +40,9 @@ void CCorvaneMapCreatorDlg::ExplainSourceStatus(bool exists, const std::string& 
   facts.decidingFile = QFile::decodeName(QByteArray::fromStdString(decidingFile));
   facts.detectedLayout = detectedLayout;
   facts.autoDetect = autoDetect_ != 0;
+  facts.tileMapResource =
+      facts.isFolder && platform::IsRegularFile(QFile::encodeName(sourcePath_).toStdString() + "/" +
+                                                convert::kTileMapResourceName);
   if (exists && sourceReady_ == 0) {
     // A refused folder is often the root above the tile folders: name them.
     for (const convert::SourceSuggestion& suggestion :

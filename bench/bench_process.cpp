@@ -63,4 +63,21 @@ std::string Spread(const std::vector<double>& values, const char* format) {
   return text;
 }
 
+double TimeProcess(const std::vector<std::string>& args) {
+  const ProcessRun run = RunProcess(args);
+  return run.exitCode == 0 ? run.seconds : -1;
+}
+
+bool ReadBenchOptions(int argc, char** argv, const char* usage, int* tiles, int* rounds, std::string* dir) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--tiles") *tiles = std::atoi(argv[i + 1]);
+    if (option == "--rounds") *rounds = std::atoi(argv[i + 1]);
+    if (option == "--dir") *dir = argv[i + 1];
+  }
+  if (*tiles > 0 && *rounds > 0) return true;
+  std::fprintf(stderr, "usage: %s\n", usage);
+  return false;
+}
+
 }  // namespace bench

@@ -23,6 +23,15 @@ struct ProcessRun {
 // environment entries ("NAME=value") and stderr to /dev/null, and waits.
 ProcessRun RunProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment = {});
 
+// Wall time of the program args[0] with the arguments after it (its output
+// passed by), or a negative number when it could not start or did not exit 0.
+double TimeProcess(const std::vector<std::string>& args);
+
+// The options every tree benchmark takes: --tiles N, --rounds R, --dir
+// FOLDER (each followed by its value), into the given defaults. Returns
+// false, after printing `usage`, for a count that is not positive.
+bool ReadBenchOptions(int argc, char** argv, const char* usage, int* tiles, int* rounds, std::string* dir);
+
 // The median of `values` (0 for none).
 double Median(std::vector<double> values);
 

@@ -1,4 +1,4 @@
-// cvmap convert SOURCE MAP [--layout auto|geokuk|osm] [--zoom LEVELS]
+// cvmap convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--zoom LEVELS]
 //               [--source NAMES] [--area S,W,N,E] [--quiet] [--verbose]
 //
 // Runs a conversion session (convert/conversion_session.h) and prints what it
@@ -37,12 +37,12 @@ namespace cli {
 
 namespace {
 
-const Usage kConvertUsage{
-    "convert",
-    "convert SOURCE MAP [--layout auto|geokuk|osm] [--zoom LEVELS] [--source NAMES] [--area S,W,N,E] [-q] [-v]",
-    kConvertHelp,
-    WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
-    2};
+const Usage kConvertUsage{"convert",
+                          "convert SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--zoom LEVELS] "
+                          "[--source NAMES] [--area S,W,N,E] [-q] [-v]",
+                          kConvertHelp,
+                          WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
+                          2};
 
 // The last name of a '/'-separated path.
 std::string_view LastName(std::string_view path) {
@@ -83,6 +83,15 @@ class SkipLister : public convert::SkipListener {
       case convert::SkipReason::TooLarge:
         line = "not stored: " + path + ": too large (larger than the longest value SQLite stores)";
         break;
+      case convert::SkipReason::RowOutsideRange:
+        line = "not stored: " + path + ": outside the columns and rows of its zoom level";
+        break;
+      case convert::SkipReason::RowWithoutData:
+        line = "not stored: " + path + ": its tile_data is NULL";
+        break;
+      case convert::SkipReason::RowZoomDoesNotFit:
+        line = "not stored: " + path + ": its zoom level is no integer of 0 to 31";
+        break;
       case convert::SkipReason::OutsideSelection:
         line = "not stored: " + path + ": outside the selection";
         break;
@@ -114,6 +123,7 @@ class ConvertObserver : public ProgressDisplay {
 convert::SummaryNumbers Summary(const convert::ConversionOutcome& outcome, bool selected) {
   const convert::ConversionCounts& c = outcome.counts;
   convert::SummaryNumbers n;
+  if (outcome.source.layout == convert::LayoutMbtiles) n.unit = "rows";
   n.filesSeen = c.filesSeen;
   n.tilesStored = c.tilesStored;
   n.duplicates = c.duplicates;
@@ -175,7 +185,8 @@ int RunConvert(const std::vector<std::string>& args) {
       return refusal.exitCode;
     }
     case convert::ConversionStatus::SelectionRefused:
-      PrintError(WebMercatorAreaRefusal(*request.selection.area, "OSM Tracker Storage tiles"));
+      PrintError(WebMercatorAreaRefusal(*request.selection.area,
+                                        std::string(convert::LayoutCaption(outcome.source.layout)) + " tiles"));
       return kExitBadInput;
     case convert::ConversionStatus::NoWorker:
       PrintError("cannot start the worker thread");
@@ -185,6 +196,14 @@ int RunConvert(const std::vector<std::string>& args) {
   }
   const bool selected = !request.selection.Everything();
   if (!quiet) terminal.Line(stdout, convert::SummaryLine(Summary(outcome, selected)));
+  if (const std::string rows = RowsNotTilesText(outcome.counts.rowsOutsideRange, outcome.counts.rowsWithoutData,
+                                                outcome.counts.rowsZoomUnfit, parsed.Has("verbose"));
+      !rows.empty()) {
+    PrintError(rows);
+  }
+  if (request.layout == convert::kDetectLayout && outcome.source.probe.tileMapResource) {
+    PrintError(TileMapResourceWarning(request.source, outcome.source.layout));
+  }
   if (const long long folders = outcome.counts.unreadableFolders; folders > 0) {
     PrintError(UnreadableFoldersWarning(folders, outcome.counts.vanishedFolders));
   }
@@ -198,6 +217,10 @@ int RunConvert(const std::vector<std::string>& args) {
   const bool noneSelected = outcome.status == convert::ConversionStatus::Done && counts.outsideSelection > 0 &&
                             counts.tilesStored + counts.duplicates + counts.unreadable + counts.rolledBack == 0;
   if (noneSelected) PrintError(NothingSelectedText(request.source, counts.outsideSelection, "nothing was stored"));
+  if (outcome.status == convert::ConversionStatus::SourceReadFailed) {
+    PrintError(outcome.errorText + "; " + Printable(request.map) + " keeps every tile stored before");
+    return kExitFailure;
+  }
   if (outcome.status == convert::ConversionStatus::DatabaseError) {
     PrintError(DatabaseStopAdvice(outcome.errorCode, request.map, outcome.counts.tilesStored, outcome.fileSizeLimit,
                                   outcome.rollbackLeft));

@@ -27,6 +27,7 @@ int RunProbe(const std::vector<std::string>& args) {
   switch (check.status) {
     case convert::SourceStatus::Ready:
       std::printf("%s\n", convert::LayoutCaption(check.layout));
+      if (check.probe.tileMapResource) PrintError(TileMapResourceWarning(source, check.layout));
       return kExitOk;
     case convert::SourceStatus::Empty:
       std::printf("%s is empty: no file to tell a layout by\n", Printable(source).c_str());

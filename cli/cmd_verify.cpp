@@ -1,4 +1,4 @@
-// cvmap verify SOURCE MAP [--layout auto|geokuk|osm] [--zoom LEVELS]
+// cvmap verify SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--zoom LEVELS]
 //              [--source NAMES] [--area S,W,N,E] [--quiet] [--verbose]
 //
 // Runs a verify session (convert/verify_session.h): checks that MAP holds
@@ -21,6 +21,7 @@
 #include "cli/progress_display.h"
 #include "cli/selection_options.h"
 #include "cli/terminal.h"
+#include "convert/layouts.h"
 #include "convert/progress_text.h"
 #include "convert/verify_session.h"
 
@@ -28,12 +29,12 @@ namespace cli {
 
 namespace {
 
-const Usage kVerifyUsage{
-    "verify",
-    "verify SOURCE MAP [--layout auto|geokuk|osm] [--zoom LEVELS] [--source NAMES] [--area S,W,N,E] [-q] [-v]",
-    kVerifyHelp,
-    WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
-    2};
+const Usage kVerifyUsage{"verify",
+                         "verify SOURCE MAP [--layout auto|geokuk|osm|tms|mbtiles] [--zoom LEVELS] "
+                         "[--source NAMES] [--area S,W,N,E] [-q] [-v]",
+                         kVerifyHelp,
+                         WithSelectionOptions({{"layout", 0, true}, {"quiet", 'q', false}, {"verbose", 'v', false}}),
+                         2};
 
 // Lists every finding on stdout, one line each: "<what>: <path>".
 class FindingLister : public convert::VerifyListener {
@@ -69,6 +70,7 @@ class FindingLister : public convert::VerifyListener {
 convert::VerifyNumbers Summary(const convert::VerifyOutcome& outcome, bool selected) {
   const convert::VerifyCounts& c = outcome.counts;
   convert::VerifyNumbers n;
+  if (outcome.source.layout == convert::LayoutMbtiles) n.unit = "rows";
   n.filesSeen = c.filesSeen;
   n.identical = c.identical;
   n.missing = c.missing;
@@ -124,7 +126,8 @@ int RunVerify(const std::vector<std::string>& args) {
       return refusal.exitCode;
     }
     case convert::VerifyStatus::SelectionRefused:
-      PrintError(WebMercatorAreaRefusal(*request.selection.area, "OSM Tracker Storage tiles"));
+      PrintError(WebMercatorAreaRefusal(*request.selection.area,
+                                        std::string(convert::LayoutCaption(outcome.source.layout)) + " tiles"));
       return kExitBadInput;
     case convert::VerifyStatus::NoWorker:
       PrintError("cannot start the worker thread");
@@ -134,6 +137,13 @@ int RunVerify(const std::vector<std::string>& args) {
   }
   const convert::VerifyCounts& counts = outcome.counts;
   if (!quiet) terminal.Line(stdout, convert::VerifySummaryLine(Summary(outcome, !request.selection.Everything())));
+  if (request.layout == convert::kDetectLayout && outcome.source.probe.tileMapResource) {
+    PrintError(TileMapResourceWarning(request.source, outcome.source.layout));
+  }
+  if (outcome.status == convert::VerifyStatus::SourceReadFailed) {
+    PrintError(outcome.errorText);
+    return kExitFailure;
+  }
   if (outcome.status == convert::VerifyStatus::MapReadFailed) {
     PrintError("cannot read the tiles of " + Printable(request.map) + ": " + outcome.errorText);
     return kExitFailure;

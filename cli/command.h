@@ -35,6 +35,7 @@ struct Command {
 
 int RunConvert(const std::vector<std::string>& args);
 int RunVerify(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
 int RunProbe(const std::vector<std::string>& args);
 int RunCreate(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
@@ -62,7 +63,8 @@ struct Usage {
 bool ParseCommandLine(const std::vector<std::string>& args, const Usage& usage, Arguments* parsed,
                       int* exitCode);
 
-// Reads a --layout value: "auto" (convert::kDetectLayout), "geokuk", "osm".
+// Reads a --layout value of a source: "auto" (convert::kDetectLayout),
+// "geokuk", "osm", "tms", "mbtiles".
 // Prints the problem and returns false for any other text.
 bool ParseLayout(const std::string& value, int* layout);
 

@@ -13,6 +13,7 @@ extern const char kOverviewHelp[];
 // and its exit codes.
 extern const char kConvertHelp[];
 extern const char kVerifyHelp[];
+extern const char kExportHelp[];
 extern const char kProbeHelp[];
 extern const char kCreateHelp[];
 extern const char kInfoHelp[];

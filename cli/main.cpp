@@ -14,7 +14,7 @@ namespace {
 
 // Every subcommand.
 const Command kCommands[] = {
-    {"convert", RunConvert}, {"verify", RunVerify}, {"extract", RunExtract},
+    {"convert", RunConvert}, {"verify", RunVerify}, {"export", RunExport}, {"extract", RunExtract},
     {"probe", RunProbe},     {"create", RunCreate}, {"info", RunInfo},
 };
 

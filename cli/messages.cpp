@@ -4,6 +4,9 @@
 
 #include "cli/command.h"
 #include "convert/layouts.h"
+#include "convert/probe.h"
+#include "platform/file_io.h"
+#include "store/mbtiles_reader.h"
 #include "platform/utf.h"
 #include "store/sqlite_database.h"
 
@@ -26,10 +29,18 @@ void AppendHexByte(std::string* out, unsigned char byte) {
   out->push_back(kDigits[byte & 0xf]);
 }
 
-std::string BusyText(const std::string& map, const std::string& detail) {
+std::string BusyText(const std::string& map, const std::string& detail, const std::string& what) {
   const long long seconds = SQLite::kBusyTimeout.count() / 1000;
-  return "cannot use the map file " + Printable(map) + ": another program is using it (" + detail + " after waiting " +
+  return "cannot use the " + what + " " + Printable(map) + ": another program is using it (" + detail + " after waiting " +
          std::to_string(seconds) + " s); run the command again once that program is done with it";
+}
+
+// "a map file", "an MBTiles file": the kind of file with its article (a
+// word spoken from a vowel, as "MBTiles" is, takes "an").
+std::string WithArticle(const std::string& what) {
+  const bool vowel = !what.empty() && (std::string("aeiouAEIOU").find(what[0]) != std::string::npos ||
+                                       what.rfind("MB", 0) == 0);
+  return (vowel ? "an " : "a ") + what;
 }
 
 // "5 missing" for a count that is not 0, "" otherwise.
@@ -123,7 +134,26 @@ std::string NoTileFoundText(const std::string& source, int layout, const std::st
 }
 
 std::string NoTileText(const std::string& file) {
-  return Printable(file) + " is neither a GeoKuk nor an OSM Tracker Storage tile";
+  std::string text = Printable(file) + " is neither a GeoKuk nor an OSM Tracker Storage tile";
+  if (!file.empty() && store::IsMbtilesFile(file)) text += "; it is an MBTiles file, which can be given as the source";
+  return text;
+}
+
+std::string TileMapResourceWarning(const std::string& source, int layout) {
+  return "warning: " + Printable(source) + " holds a " + convert::kTileMapResourceName +
+         ", which tile cutters write beside a TMS tree: its rows are most likely numbered from the south, and the " +
+         convert::LayoutCaption(layout) + " layout would store every tile upside down; give --layout tms for such a tree";
+}
+
+std::string RowsNotTilesText(long long outsideRange, long long withoutData, long long zoomUnfit, bool listed) {
+  const long long rows = outsideRange + withoutData + zoomUnfit;
+  if (rows == 0) return "";
+  std::string what;
+  AddCount(&what, outsideRange, "outside the columns and rows of their zoom level");
+  AddCount(&what, withoutData, "without tile_data");
+  AddCount(&what, zoomUnfit, "of a zoom level that is no integer of 0 to 31");
+  return std::to_string(rows) + (rows == 1 ? " row is" : " rows are") + " no tile and not stored: " + what +
+         (listed ? "" : " (--verbose lists them)");
 }
 
 std::vector<std::string> HintLines(const convert::SourceCheck& check) {
@@ -144,7 +174,17 @@ Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& sour
       refusal.exitCode = kExitOk;
       return refusal;
     case convert::SourceStatus::NotAFolder:
-      refusal.lines.push_back(source + " is not a folder");
+      refusal.lines.push_back(platform::IsRegularFile(sourcePath)
+                                  ? source + " is a file, not a folder: only an MBTiles file is read as a file, "
+                                             "with --layout auto or mbtiles"
+                                  : source + " is not a folder");
+      return refusal;
+    case convert::SourceStatus::NotMbtiles:
+      refusal.lines.push_back(source + " is not an MBTiles file" + (check.reason.empty() ? "" : ": " + check.reason));
+      return refusal;
+    case convert::SourceStatus::Busy:
+      refusal.exitCode = kExitFailure;
+      refusal.lines.push_back(BusyText(sourcePath, check.reason, "MBTiles file"));
       return refusal;
     case convert::SourceStatus::Unreadable:
       refusal.lines.push_back("cannot read the folder " + source + ": " + check.reason);
@@ -162,12 +202,12 @@ Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& sour
   const std::vector<std::string> hints = HintLines(check);
   refusal.lines.insert(refusal.lines.end(), hints.begin(), hints.end());
   if (hints.empty()) {
-    refusal.lines.push_back("give --layout geokuk or --layout osm to " + verb + " " + source + " as it is");
+    refusal.lines.push_back("give --layout geokuk, osm or tms to " + verb + " " + source + " as it is");
   }
   return refusal;
 }
 
-Refusal MapRefusal(const store::MapOpenResult& result, const std::string& mapPath) {
+Refusal MapRefusal(const store::MapOpenResult& result, const std::string& mapPath, const std::string& what) {
   using store::MapOpenStatus;
   const std::string map = Printable(mapPath);
   Refusal refusal;
@@ -181,13 +221,13 @@ Refusal MapRefusal(const store::MapOpenResult& result, const std::string& mapPat
       line = map + ": no such file";
       break;
     case MapOpenStatus::IsFolder:
-      line = map + " is a folder, not a map file";
+      line = map + " is a folder, not " + WithArticle(what);
       break;
     case MapOpenStatus::NotRegularFile:
-      line = map + " is not a regular file, not a map file";
+      line = map + " is not a regular file, not " + WithArticle(what);
       break;
     case MapOpenStatus::NotAMap:
-      line = map + " is not a map file" + (result.detail.empty() ? "" : ": " + result.detail);
+      line = map + " is not " + WithArticle(what) + (result.detail.empty() ? "" : ": " + result.detail);
       break;
     case MapOpenStatus::Unfinished:
       line = map + " holds an unfinished write of an interrupted run; cvmap create " + map +
@@ -195,24 +235,24 @@ Refusal MapRefusal(const store::MapOpenResult& result, const std::string& mapPat
       break;
     case MapOpenStatus::Busy:
       refusal.exitCode = kExitFailure;
-      line = BusyText(mapPath, result.detail);
+      line = BusyText(mapPath, result.detail, what);
       break;
     case MapOpenStatus::ReadOnly:
       refusal.exitCode = kExitFailure;
-      line = "cannot write to the map file " + map + ": it is read-only (" + result.detail + ")";
+      line = "cannot write to the " + what + " " + map + ": it is read-only (" + result.detail + ")";
       break;
     case MapOpenStatus::FolderReadOnly:
       refusal.exitCode = kExitFailure;
-      line = "cannot write to the map file " + map + ": its folder " + Printable(result.folder) +
-             " cannot be written (" + result.detail + "), and SQLite keeps the map's journal there";
+      line = "cannot write to the " + what + " " + map + ": its folder " + Printable(result.folder) +
+             " cannot be written (" + result.detail + "), and SQLite keeps the " + what + "'s journal there";
       break;
     case MapOpenStatus::CannotCreate:
       refusal.exitCode = kExitFailure;
-      line = "cannot create the map file " + map + ": " + result.detail;
+      line = "cannot create the " + what + " " + map + ": " + result.detail;
       break;
     case MapOpenStatus::CannotWrite:
       refusal.exitCode = kExitFailure;
-      line = "cannot write to the map file " + map + ": " + result.detail;
+      line = "cannot write to the " + what + " " + map + ": " + result.detail;
       break;
   }
   refusal.lines.push_back(line);

@@ -36,8 +36,9 @@ struct Refusal {
 // "convert" or "verify" (it shows in the advice given).
 Refusal SourceRefusal(const convert::SourceCheck& check, const std::string& source, const std::string& verb);
 
-// What cvmap says about a map file it cannot open as `status` tells.
-Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map);
+// What cvmap says about a map file it cannot open as `status` tells;
+// `what` names the kind of file ("map file", "MBTiles file").
+Refusal MapRefusal(const store::MapOpenResult& result, const std::string& map, const std::string& what = "map file");
 
 // The subfolders of a known layout found below a refused folder, one line
 // each: "<folder> holds GeoKuk tiles; give that folder instead".
@@ -72,7 +73,16 @@ std::string NotVerifiedText(const convert::VerifyCounts& counts, const std::stri
                             bool listed);
 std::string NoTileFoundText(const std::string& source, int layout, const std::string& consequence);
 
-// "<file> is neither a GeoKuk nor an OSM Tracker Storage tile".
+// "<file> is neither a GeoKuk nor an OSM Tracker Storage tile" (and, when
+// it is an MBTiles file, that it can be given as the source itself).
 std::string NoTileText(const std::string& file);
+
+// For a tree with a tilemapresource.xml read in `layout`: that its rows are
+// most likely numbered from the south, and --layout tms.
+std::string TileMapResourceWarning(const std::string& source, int layout);
+
+// "40 rows are no tiles: 30 outside ..., 10 ..." for the rows of an MBTiles
+// file that are no tiles; "" when there are none.
+std::string RowsNotTilesText(long long outsideRange, long long withoutData, long long zoomUnfit, bool listed);
 
 }  // namespace cli

@@ -72,7 +72,7 @@ std::string WebMercatorAreaRefusal(const store::GeoArea& area, const std::string
 
 bool CheckAreaForLayout(const convert::TileSelection& selection, int layout) {
   if (convert::AreaFitsLayout(selection, layout)) return true;
-  PrintError(WebMercatorAreaRefusal(*selection.area, "OSM Tracker Storage tiles"));
+  PrintError(WebMercatorAreaRefusal(*selection.area, std::string(convert::LayoutCaption(layout)) + " tiles"));
   return false;
 }
 

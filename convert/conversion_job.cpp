@@ -11,10 +11,12 @@
 #include <optional>
 #include <vector>
 
+#include "convert/conversion_pass.h"
 #include "convert/layouts.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
 #include "convert/tile_selection.h"
+#include "convert/tile_source.h"
 #include "platform/file_io.h"
 #include "platform/file_size_limits.h"
 #include "platform/file_writeback.h"
@@ -75,6 +77,10 @@ void ConversionStats::Reset() {
   rolledBack = 0;
   databaseErrorCode = 0;
   fileSizeLimit = false;
+  sourceErrors = 0;
+  rowsOutsideRange = 0;
+  rowsWithoutData = 0;
+  rowsZoomUnfit = 0;
 }
 
 namespace {
@@ -202,9 +208,100 @@ bool CommitOpenTransaction(ConversionJob& job) {
   return true;
 }
 
-// Tells the job's listener, if any, that the entry at `path` was not stored.
+// Tells the job's listener, if any, that the item `where` was not stored.
+void ReportSkippedAt(ConversionJob& job, std::string_view where, SkipReason reason) {
+  if (job.skipListener != nullptr) job.skipListener->Skipped(where, reason);
+}
+
+// The same for the entry at the full path `path` of the source tree.
 void ReportSkipped(ConversionJob& job, std::string_view path, SkipReason reason) {
-  if (job.skipListener != nullptr) job.skipListener->Skipped(NativeRelativePath(path, job.sourceFolder), reason);
+  if (job.skipListener != nullptr) ReportSkippedAt(job, NativeRelativePath(path, job.sourceFolder), reason);
+}
+
+// Stores one tile of any source in the open batch (beginning one when none
+// is open), and counts what became of it.
+void StoreTile(ConversionJob& job, WalkState& state, const TileKey& key, const unsigned char* image,
+               std::size_t size, std::string_view where) {
+  ConversionStats& stats = job.stats;
+  BeginTransactionIfNone(job);
+  TileInserter::Outcome outcome;
+  try {
+    outcome = state.inserter->Insert(key, image, size);
+  } catch (const SQLite::Error& error) {
+    StopOnDatabaseError(job, error.code, error.message);
+    return;
+  }
+  switch (outcome) {
+    case TileInserter::Outcome::Stored:
+      stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
+      ++state.pendingTiles;
+      state.pendingBytes += size;
+      state.bytesSinceWriteback += size;
+      if (state.bytesSinceWriteback >= job.writebackStep) {
+        state.writeback.Start();
+        state.bytesSinceWriteback = 0;
+      }
+      {
+        const auto open = std::chrono::steady_clock::now() - state.batchBegun;
+        state.readerTurn->BatchOpenFor(open);
+        // A reader of the map waits for the whole of a batch that outgrew
+        // SQLite's page cache; a long source does not hold it for longer.
+        if (open >= job.longestBatch) CommitOpenTransaction(job);
+      }
+      break;
+    case TileInserter::Outcome::Duplicate:
+      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
+      ReportSkippedAt(job, where, SkipReason::AlreadyPresent);
+      break;
+    case TileInserter::Outcome::TooBig:
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      ReportSkippedAt(job, where, SkipReason::TooLarge);
+      break;
+    case TileInserter::Outcome::Failed:
+      StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
+      break;
+  }
+}
+
+// The end of a group of tiles (a folder, a run of rows): commits the open
+// batch when it is due, or always at the source's end, and posts the
+// progress. Returns false when a failed commit stopped the job.
+bool EndTileGroup(ConversionJob& job, WalkState& state, bool last) {
+  if (last || BatchDue(job, state)) {
+    if (!CommitOpenTransaction(job)) return false;
+  }
+  Post(job, NotifyConverted);
+  return true;
+}
+
+// Sets up what every converting pass uses (the insert, the writeback of the
+// map file, the longest value) and makes a stop end any wait for a lock.
+// Returns the database's stop flag before, for EndConverting().
+const std::atomic<int>* BeginConverting(ConversionJob& job, WalkState& state) {
+  assert(job.database != nullptr);
+  state.inserter = std::make_unique<TileInserter>(*job.database);
+  state.readerTurn = std::make_unique<store::ReaderTurn>(*job.database);
+  if (job.database->handle != nullptr) {
+    const char* file = sqlite3_db_filename(job.database->handle, "main");
+    if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
+  }
+  state.longestValue = job.database->handle != nullptr
+                           ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
+                           : UINT64_MAX;
+  const std::atomic<int>* busyStop = job.database->busyStop();
+  job.database->setBusyStop(&job.stopRequested);
+  job.walkState = &state;
+  return busyStop;
+}
+
+// Ends a converting pass: commits what is open and restores the stop flag.
+void EndConverting(ConversionJob& job, const std::atomic<int>* busyStop) {
+  // The last commit keeps what a stopped job stored, so it waits for a
+  // lock as long as any statement would, stop or not.
+  job.database->setBusyStop(busyStop);
+  CommitOpenTransaction(job);
+  if (job.walkState != nullptr && job.walkState->readerTurn) job.walkState->readerTurn->End();
+  job.walkState = nullptr;
 }
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
@@ -235,44 +332,8 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     return;
   }
 
-  BeginTransactionIfNone(job);
-  TileInserter::Outcome outcome;
-  try {
-    outcome = state.inserter->Insert(*key, state.buffer);
-  } catch (const SQLite::Error& error) {
-    StopOnDatabaseError(job, error.code, error.message);
-    return;
-  }
-  switch (outcome) {
-    case TileInserter::Outcome::Stored:
-      stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
-      ++state.pendingTiles;
-      state.pendingBytes += state.buffer.size();
-      state.bytesSinceWriteback += state.buffer.size();
-      if (state.bytesSinceWriteback >= job.writebackStep) {
-        state.writeback.Start();
-        state.bytesSinceWriteback = 0;
-      }
-      {
-        const auto open = std::chrono::steady_clock::now() - state.batchBegun;
-        state.readerTurn->BatchOpenFor(open);
-        // A reader of the map waits for the whole of a batch that outgrew
-        // SQLite's page cache; a long folder does not hold it for longer.
-        if (open >= job.longestBatch) CommitOpenTransaction(job);
-      }
-      break;
-    case TileInserter::Outcome::Duplicate:
-      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
-      ReportSkipped(job, fullPath, SkipReason::AlreadyPresent);
-      break;
-    case TileInserter::Outcome::TooBig:
-      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
-      ReportSkipped(job, fullPath, SkipReason::TooLarge);
-      break;
-    case TileInserter::Outcome::Failed:
-      StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
-      break;
-  }
+  StoreTile(job, state, *key, state.buffer.data(), state.buffer.size(),
+            job.skipListener != nullptr ? NativeRelativePath(fullPath, job.sourceFolder) : std::string_view());
 }
 
 // Sets up the state of one pass, walks the tree from folderPath, and leaves
@@ -281,9 +342,10 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
   WalkState state;
   state.pass = pass;
   state.layout = job.layout;
+  const std::atomic<int>* busyStop = nullptr;
   if (pass == ConvertingPass) {
     assert(job.database != nullptr);
-    if (state.layout == LayoutGeoKuk || state.layout == LayoutOsmTrackerStorage) {
+    if (IsFolderLayout(state.layout)) {
       try {
         state.recognizer = std::make_unique<TileRecognizer>(state.layout);
       } catch (const std::exception& error) {
@@ -295,26 +357,12 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
         job.stopRequested = 1;
         return;
       }
-      state.inserter = std::make_unique<TileInserter>(*job.database);
-      state.readerTurn = std::make_unique<store::ReaderTurn>(*job.database);
-      if (job.database->handle != nullptr) {
-        const char* file = sqlite3_db_filename(job.database->handle, "main");
-        if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
-      }
-      state.longestValue = job.database->handle != nullptr
-                               ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
-                               : UINT64_MAX;
       if (job.readAheadMinFiles >= 0 && job.stats.filesCounted.load() >= job.readAheadMinFiles) {
         state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow, job.selection);
         if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
       }
     }
-  }
-  // A stop ends a wait for another program's lock at once.
-  const std::atomic<int>* busyStop = nullptr;
-  if (pass == ConvertingPass) {
-    busyStop = job.database->busyStop();
-    job.database->setBusyStop(&job.stopRequested);
+    busyStop = BeginConverting(job, state);
   }
   job.walkState = &state;
   job.WalkFolder(folderPath, pass);
@@ -322,13 +370,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
     state.readAhead->Stop();
     job.stats.readAheadStarted = state.readAhead->Started();
   }
-  if (pass == ConvertingPass) {
-    // The last commit keeps what a stopped job stored, so it waits for a
-    // lock as long as any statement would, stop or not.
-    job.database->setBusyStop(busyStop);
-    CommitOpenTransaction(job);
-    if (state.readerTurn) state.readerTurn->End();
-  }
+  if (pass == ConvertingPass) EndConverting(job, busyStop);
   job.walkState = nullptr;
 }
 
@@ -393,10 +435,76 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
     Post(*this, NotifyCounted);
     return;
   }
-  if (state.depth == 0 || BatchDue(*this, state)) {
-    if (!CommitOpenTransaction(*this)) return;  // the failed commit stopped the job
+  EndTileGroup(*this, state, state.depth == 0);
+}
+
+ConvertingPassScope::ConvertingPassScope(ConversionJob& job) : job_(job), state_(std::make_unique<WalkState>()) {
+  assert(job.walkState == nullptr);
+  state_->pass = ConvertingPass;
+  state_->layout = job.layout;
+  busyStop_ = BeginConverting(job_, *state_);
+}
+
+ConvertingPassScope::~ConvertingPassScope() { EndConverting(job_, busyStop_); }
+
+void ConvertingPassScope::Met() {
+  ++job_.fileCount;
+  job_.stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
+}
+
+void ConvertingPassScope::Store(const TileKey& key, const unsigned char* image, std::size_t size,
+                                std::string_view where) {
+  StoreTile(job_, *state_, key, image, size, where);
+}
+
+void ConvertingPassScope::Skipped(std::string_view where, SkipReason reason) {
+  ConversionStats& stats = job_.stats;
+  switch (reason) {
+    case SkipReason::AlreadyPresent:
+      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::Unreadable:
+      stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::TooLarge:
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::FolderUnreadable:
+      stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::RowOutsideRange:
+      stats.rowsOutsideRange.fetch_add(1, std::memory_order_relaxed);
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::RowWithoutData:
+      stats.rowsWithoutData.fetch_add(1, std::memory_order_relaxed);
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::RowZoomDoesNotFit:
+      stats.rowsZoomUnfit.fetch_add(1, std::memory_order_relaxed);
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::NotTile:
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::OutsideSelection:
+      stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+      break;
   }
-  Post(*this, NotifyConverted);
+  ReportSkippedAt(job_, where, reason);
+}
+
+bool ConvertingPassScope::GroupEnd(bool last) { return EndTileGroup(job_, *state_, last); }
+
+std::uint64_t ConvertingPassScope::LongestValue() const { return state_->longestValue; }
+
+void StopOnSourceError(ConversionJob& job, int code, const std::u16string& message) {
+  if (job.stats.sourceErrors.load() != 0) return;
+  NoteStopReason(job, code, message);
+  ShowError(job, message);
+  job.stats.sourceErrors.fetch_add(1, std::memory_order_relaxed);
+  job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+  job.stopRequested = 1;
 }
 
 void RunConversion(ConversionJob& job) {
@@ -405,13 +513,14 @@ void RunConversion(ConversionJob& job) {
   job.rollbackLeft.clear();
   job.fileCount = 0;
   job.stats.pass = CountingPass;
-  job.WalkFolder(job.sourceFolder, CountingPass);
+  const std::unique_ptr<TileSource> source = MakeTileSource(job.layout);
+  source->Convert(job, CountingPass);
   job.stats.filesCounted = job.fileCount;
   if (job.stopRequested.load() == 0) {
     job.fileCount = 0;
     job.stats.filesSeen = 0;
     job.stats.pass = ConvertingPass;
-    job.WalkFolder(job.sourceFolder, ConvertingPass);
+    source->Convert(job, ConvertingPass);
   }
   job.stopRequested = 0;
   job.running = 0;

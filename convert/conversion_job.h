@@ -1,5 +1,10 @@
-// ConversionJob: copies every tile of a source folder tree into the `tiles`
-// table of an open map file, on a worker thread.
+// ConversionJob: copies every tile of a source folder tree, or of an MBTiles
+// file, into the `tiles` table of an open map file, on a worker thread.
+//
+// The source is reached through TileSource (tile_source.h), which the
+// layout picks: the folder walk below for a folder layout, the rows of the
+// file for LayoutMbtiles (whose `sourceFolder` names the file; its items
+// are rows, counted and reported as the walk counts files).
 //
 // The job walks the tree twice with the same depth-first walk. The counting
 // pass only counts files. The converting pass counts them again, recognises
@@ -131,6 +136,10 @@ struct ConversionStats {
   std::atomic<long long> rolledBack{0};     // tiles lost when a database error rolled their batch back (stored, then undone), and the tile whose insert failed
   std::atomic<int> databaseErrorCode{0};    // SQLite's result code of the error that stopped the job; 0 when none
   std::atomic<bool> fileSizeLimit{false};   // that error was a write past the largest file the map's file system (or the process's file size limit) allows
+  std::atomic<int> sourceErrors{0};         // reading the source failed and stopped the job (0 or 1; counted in databaseErrors too)
+  std::atomic<long long> rowsOutsideRange{0};  // MBTiles rows whose column or row lies outside their zoom level (in notTiles)
+  std::atomic<long long> rowsWithoutData{0};   // MBTiles rows whose tile_data is NULL (in notTiles)
+  std::atomic<long long> rowsZoomUnfit{0};     // MBTiles rows whose zoom level is no integer of 0 .. 31 (in notTiles)
 
   void Reset();
 };
@@ -138,8 +147,8 @@ struct ConversionStats {
 struct WalkState;  // the converting pass's reusable pattern, statement and buffer (conversion_job.cpp)
 
 struct ConversionJob {
-  int layout = 0;                                          // 0 GeoKuk, 1 OSM Tracker Storage; any other value stores nothing
-  std::string sourceFolder;                                // native path, as the user gave it
+  int layout = 0;                                          // a Layout (layouts.h); any other value stores nothing
+  std::string sourceFolder;                                // native path, as the user gave it: the folder, or the MBTiles file
   SQLite::Database* database = nullptr;                    // not owned; the open map file
   std::atomic<int> running{0};                             // 1 while a job runs; cleared by the worker at the end
   std::atomic<int> stopRequested{0};                       // set by stop/close or a database error; read after every entry

@@ -174,8 +174,12 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   counts.unreadableFolders = stats.unreadableFolders.load();
   counts.vanishedFolders = stats.vanishedFolders.load();
 
+  counts.rowsOutsideRange = stats.rowsOutsideRange.load();
+  counts.rowsWithoutData = stats.rowsWithoutData.load();
+  counts.rowsZoomUnfit = stats.rowsZoomUnfit.load();
+
   if (stats.databaseErrors.load() != 0) {
-    outcome.status = ConversionStatus::DatabaseError;
+    outcome.status = stats.sourceErrors.load() != 0 ? ConversionStatus::SourceReadFailed : ConversionStatus::DatabaseError;
     outcome.errorCode = stats.databaseErrorCode.load();
     outcome.errorText = platform::Utf16ToUtf8(job_.stopReason);
     outcome.fileSizeLimit = stats.fileSizeLimit.load();

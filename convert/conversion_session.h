@@ -50,6 +50,7 @@ enum class ConversionStatus {
   Done,           // the whole tree was walked
   Stopped,        // RequestStop() ended it early; what was stored stays
   DatabaseError,  // a database error stopped the job; see errorCode, errorText
+  SourceReadFailed,  // reading the source (an MBTiles file) failed and stopped the job; see errorCode, errorText
   SourceRefused,  // the source folder cannot be converted; see `source`
   MapRefused,     // the map file cannot be written; see `map`
   SelectionRefused,  // the selection's area reaches beyond the Web Mercator grid of the layout's tiles; nothing opened
@@ -67,6 +68,9 @@ struct ConversionCounts {
   long long rolledBack = 0;         // tiles lost with a batch that a database error rolled back
   long long notReached = 0;         // files not met because the job stopped
   long long unreadableFolders = 0;  // folders that could not be listed
+  long long rowsOutsideRange = 0;   // MBTiles rows outside their zoom level (in notTiles)
+  long long rowsWithoutData = 0;    // MBTiles rows without tile_data (in notTiles)
+  long long rowsZoomUnfit = 0;      // MBTiles rows whose zoom level does not fit (in notTiles)
   long long vanishedFolders = 0;    // of them, folders removed while the job ran
 };
 

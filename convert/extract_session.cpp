@@ -1,12 +1,11 @@
 #include "convert/extract_session.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "convert/worker_progress.h"
+#include "platform/file_io.h"
 #include "platform/message_box.h"
 #include "platform/utf.h"
 #include "store/sqlite_database.h"
@@ -20,24 +19,6 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// True when both paths name one existing file (the same device and inode).
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
-
-// The z values of the selection's zoom levels, or none for every level.
-std::optional<std::vector<long long>> SelectedZ(const TileSelection& selection) {
-  if (!selection.zooms) return std::nullopt;
-  std::vector<long long> z;
-  for (int zoom = 0; zoom <= kMaxSelectableZoom; ++zoom) {
-    if (selection.zooms->test(static_cast<std::size_t>(zoom))) z.push_back(17 - zoom);
-  }
-  return z;
 }
 
 // Follows the job's passes to tell the observer where it is.
@@ -77,7 +58,7 @@ void ExtractSession::RequestStop() {
 
 ExtractOutcome ExtractSession::Run(const ExtractRequest& request, ProgressObserver* observer) {
   ExtractOutcome outcome;
-  if (SameFile(request.map, request.newMap)) {
+  if (platform::SameFile(request.map, request.newMap)) {
     outcome.status = ExtractStatus::SameFile;
     return outcome;
   }
@@ -92,7 +73,7 @@ ExtractOutcome ExtractSession::Run(const ExtractRequest& request, ProgressObserv
     // Only Web Mercator rows cannot take such an area: refused when MAP has
     // any at the levels selected.
     try {
-      const std::optional<std::vector<long long>> z = SelectedZ(request.selection);
+      const std::optional<std::vector<long long>> z = SelectedZValues(request.selection);
       if (store::HoldsWebMercatorRows(map, z ? &*z : nullptr)) {
         outcome.status = ExtractStatus::SelectionRefused;
         return outcome;

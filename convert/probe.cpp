@@ -5,8 +5,10 @@
 #include "convert/layouts.h"
 #include "convert/source_paths.h"
 #include "convert/tile_matcher.h"
+#include "platform/file_io.h"
 #include "platform/folder_search.h"
 #include "platform/walk_guard.h"
+#include "store/mbtiles_reader.h"
 
 namespace convert {
 
@@ -62,10 +64,25 @@ bool ProbeFolder(const std::string& path, const std::string& sourcePath, bool au
 
 }  // namespace
 
+namespace {
+
+// A source that is a file: an MBTiles file is detected as one (and is the
+// deciding file). Any other file is accepted as a folder that cannot be
+// searched is, with no layout; the job then says why it cannot read it.
+bool ProbeFile(const std::string& path, bool autoDetect, int* layoutChoice, std::string* decidingFile) {
+  if (!store::IsMbtilesFile(path)) return true;
+  if (decidingFile != nullptr) *decidingFile = path;
+  if (autoDetect) *layoutChoice = LayoutMbtiles;
+  return true;
+}
+
+}  // namespace
+
 bool ProbeSourceFolder(const std::string& path, const std::string& sourcePath, bool autoDetect,
                        int* layoutChoice, std::string* decidingFile) {
   assert(layoutChoice != nullptr);
   if (decidingFile != nullptr) decidingFile->clear();
+  if (platform::IsRegularFile(path)) return ProbeFile(path, autoDetect, layoutChoice, decidingFile);
   platform::WalkGuard guard;
   return ProbeFolder(path, sourcePath, autoDetect, layoutChoice, decidingFile, guard);
 }
@@ -73,9 +90,14 @@ bool ProbeSourceFolder(const std::string& path, const std::string& sourcePath, b
 ProbeOutcome ProbeSource(const std::string& sourcePath, int* layoutChoice) {
   assert(layoutChoice != nullptr);
   ProbeOutcome outcome;
+  if (platform::IsRegularFile(sourcePath)) {
+    outcome.accepted = ProbeFile(sourcePath, true, layoutChoice, &outcome.decidingFile);
+    return outcome;
+  }
   platform::WalkGuard guard;
   outcome.accepted =
       ProbeFolder(sourcePath, sourcePath, true, layoutChoice, &outcome.decidingFile, guard, &outcome.folderEmpty);
+  outcome.tileMapResource = platform::IsRegularFile(JoinPath(sourcePath, kTileMapResourceName));
   return outcome;
 }
 

@@ -159,7 +159,7 @@ double PassRate::SecondsLeft(long long filesTotal) const {
 
 std::string SummaryLine(const SummaryNumbers& n) {
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
-  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
+  line += std::to_string(n.filesSeen) + " " + n.unit + " seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
           std::to_string(n.duplicates) + " already present, " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
   if (n.tooLarge > 0) line += ", " + std::to_string(n.tooLarge) + " too large";
@@ -175,7 +175,7 @@ std::string SummaryLine(const SummaryNumbers& n) {
 std::string VerifySummaryLine(const VerifyNumbers& n) {
   const long long checked = n.identical + n.missing + n.different;
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
-  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(checked) + " tiles checked: " +
+  line += std::to_string(n.filesSeen) + " " + n.unit + " seen, " + std::to_string(checked) + " tiles checked: " +
           std::to_string(n.identical) + " identical, " + std::to_string(n.missing) + " missing, " +
           std::to_string(n.different) + " different; " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
@@ -183,6 +183,18 @@ std::string VerifySummaryLine(const VerifyNumbers& n) {
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
   line += OutsideText(n.selected, n.outsideSelection);
   return line + RateText(checked, n.seconds);
+}
+
+std::string ExportSummaryLine(const ExportNumbers& n) {
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.rowsSeen) + " rows read, " + std::to_string(n.written) + " tiles written, " +
+          std::to_string(n.alreadyPresent) + " already present, " + std::to_string(n.skipped) + " skipped" +
+          OutsideText(n.selected, n.outsideSelection);
+  if (n.stopped) {
+    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
+            std::to_string(n.notReached) + " not reached";
+  }
+  return line + RateText(n.written, n.seconds);
 }
 
 std::string ExtractSummaryLine(const ExtractNumbers& n) {

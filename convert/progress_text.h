@@ -69,6 +69,7 @@ class PassRate {
 std::string FitLine(const std::string& line, int columns);
 
 struct SummaryNumbers {
+  const char* unit = "files";       // what the source holds: "files" of a tree, "rows" of an MBTiles file
   long long filesSeen = 0;          // files of the tree (met, plus not reached when stopped)
   long long tilesStored = 0;        // rows inserted and kept
   long long duplicates = 0;         // tiles already present
@@ -94,6 +95,7 @@ struct SummaryNumbers {
 std::string SummaryLine(const SummaryNumbers& numbers);
 
 struct VerifyNumbers {
+  const char* unit = "files";       // "files" of a tree, "rows" of an MBTiles file
   long long filesSeen = 0;          // files met
   long long identical = 0;          // tiles held with the same bytes
   long long missing = 0;            // tiles not held
@@ -114,6 +116,26 @@ struct VerifyNumbers {
 // selection ", <n> outside the selection" follows the unreadable ones; when
 // stopped it begins with "stopped: <reason>: ".
 std::string VerifySummaryLine(const VerifyNumbers& numbers);
+
+struct ExportNumbers {
+  long long rowsSeen = 0;        // rows of the map (read, plus not reached when stopped)
+  long long written = 0;         // tiles written
+  long long alreadyPresent = 0;  // tiles the target held already
+  long long skipped = 0;         // rows not written (no place in the target, no name, ...)
+  bool selected = false;         // a selection was given: outsideSelection is shown
+  long long outsideSelection = 0;  // rows the selection leaves out
+  bool stopped = false;          // the export ended early
+  std::string stopReason;        // stopped: why
+  long long rolledBack = 0;      // stopped: tiles taken back with the last batch
+  long long notReached = 0;      // stopped: rows not read
+  double seconds = 0;            // wall time of the export
+};
+
+// "1200 rows read, 1100 tiles written, 50 already present, 50 skipped in
+// 3.2 s (344 tiles/s)"; with a selection ", <n> outside the selection"
+// follows the skipped ones; when stopped it begins with "stopped: <reason>: "
+// and adds ", <n> rolled back with the last batch, <n> not reached".
+std::string ExportSummaryLine(const ExportNumbers& numbers);
 
 struct ExtractNumbers {
   long long rowsInMap = 0;         // rows of the map copied from

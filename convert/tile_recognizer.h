@@ -30,8 +30,8 @@ class TileMatcher;
 
 class TileRecognizer {
  public:
-  // Compiles the pattern of `layout` (LayoutGeoKuk or
-  // LayoutOsmTrackerStorage). Throws regex::bad_regexpr if the engine cannot
+  // Compiles the pattern of `layout` (LayoutGeoKuk, LayoutOsmTrackerStorage
+  // or LayoutTms). Throws regex::bad_regexpr if the engine cannot
   // compile it (the patterns are fixed texts; this means a broken engine).
   explicit TileRecognizer(int layout);
   ~TileRecognizer();

@@ -154,8 +154,18 @@ bool AreaFitsWebMercator(const store::GeoArea& area) {
 }
 
 bool AreaFitsLayout(const TileSelection& selection, int layout) {
-  if (!selection.area || layout != LayoutOsmTrackerStorage) return true;
+  const bool webMercator = layout == LayoutOsmTrackerStorage || layout == LayoutTms || layout == LayoutMbtiles;
+  if (!selection.area || !webMercator) return true;
   return AreaFitsWebMercator(*selection.area);
+}
+
+std::optional<std::vector<long long>> SelectedZValues(const TileSelection& selection) {
+  if (!selection.zooms) return std::nullopt;
+  std::vector<long long> z;
+  for (int zoom = 0; zoom <= kMaxSelectableZoom; ++zoom) {
+    if (selection.zooms->test(static_cast<std::size_t>(zoom))) z.push_back(kZoomBase - zoom);
+  }
+  return z;
 }
 
 SelectionFilter::SelectionFilter(const TileSelection& selection) : selection_(selection) {

@@ -73,8 +73,12 @@ bool AreaFitsWebMercator(const store::GeoArea& area);
 
 // True unless the selection has an area that reaches beyond the Web Mercator
 // grid and the tiles of `layout` are Web Mercator tiles (OSM Tracker
-// Storage). An area for GeoKuk tiles may reach any latitude.
+// Storage, TMS, MBTiles). An area for GeoKuk tiles may reach any latitude.
 bool AreaFitsLayout(const TileSelection& selection, int layout);
+
+// The `z` values of the zoom levels the selection takes, or nullopt when it
+// takes every level.
+std::optional<std::vector<long long>> SelectedZValues(const TileSelection& selection);
 
 // A selection prepared for many tiles.
 class SelectionFilter {

@@ -111,7 +111,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   counts.unreadableFolders = stats.unreadableFolders.load();
   counts.outsideSelection = stats.outsideSelection.load();
   if (stats.failed.load()) {
-    outcome.status = VerifyStatus::MapReadFailed;
+    outcome.status = job_.sourceFailed ? VerifyStatus::SourceReadFailed : VerifyStatus::MapReadFailed;
     outcome.errorCode = job_.errorCode;
     outcome.errorText = platform::Utf16ToUtf8(job_.errorText);
   } else if (stopped_.load() != 0) {

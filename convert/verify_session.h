@@ -33,6 +33,7 @@ enum class VerifyStatus {
   Checked,        // the whole tree was walked; see the counts
   Stopped,        // RequestStop() ended it early
   MapReadFailed,  // reading the map file failed; see errorCode, errorText
+  SourceReadFailed,  // reading the source (an MBTiles file) failed; see errorCode, errorText
   SourceRefused,  // the source folder cannot be checked; see `source`
   MapRefused,     // the map file cannot be read; see `map`
   SelectionRefused,  // the selection's area reaches beyond the Web Mercator grid of the layout's tiles; nothing opened

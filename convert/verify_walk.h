@@ -1,5 +1,6 @@
-// VerifyJob: checks that a map file holds every tile of a source tree, under
-// its key and with the same bytes, without writing anything.
+// VerifyJob: checks that a map file holds every tile of a source tree (or
+// of an MBTiles file), under its key and with the same bytes, without
+// writing anything.
 //
 // The walk is the conversion's walk: the same folder search (entries in the
 // same order), the same descent (each subfolder walked where it is met, depth
@@ -30,8 +31,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "store/tile_key.h"
+#include "store/tile_lookup.h"
 
 namespace SQLite {
 class Database;
@@ -39,6 +45,7 @@ class Database;
 
 namespace convert {
 
+using TileKey = store::TileKey;
 class SelectionFilter;
 
 enum class VerifyFinding {
@@ -80,7 +87,7 @@ struct VerifyStats {
 
 struct VerifyJob {
   int layout = 0;                          // a Layout; any other value finds no tile
-  std::string sourceFolder;                // native path, as the user gave it
+  std::string sourceFolder;                // native path, as the user gave it: the folder, or the MBTiles file
   SQLite::Database* database = nullptr;    // not owned; the map file, open (read-only is enough)
   VerifyListener* listener = nullptr;      // not owned, may be null
   const SelectionFilter* selection = nullptr;  // not owned; null takes every tile
@@ -90,10 +97,42 @@ struct VerifyJob {
   VerifyStats stats;                       // what the walk found so far
   std::u16string errorText;                // when stats.failed: SQLite's text; read once the walk has ended
   int errorCode = 0;                       // when stats.failed: SQLite's result code
+  bool sourceFailed = false;               // when stats.failed: reading the source failed (an MBTiles file), not the map
 };
 
-// Runs the job: the counting pass if asked for, then the checking pass.
+// Runs the job through the source its layout names (tile_source.h): the
+// counting pass if asked for, then the checking pass.
 // REQUIRES: job.database != nullptr.
 void RunVerify(VerifyJob& job);
+
+// The check of a folder tree of the job's layout: the walk described above.
+// REQUIRES: job.database != nullptr.
+void VerifyFolderTree(VerifyJob& job);
+
+// TileChecker: the checking pass's handling of one item, as every source
+// (tile_source.h) uses it: a tile is compared byte for byte with the image
+// the map holds under its key, through one reused SELECT; every item is
+// counted once in the job's stats and, when it is not found identical,
+// told to the listener.
+class TileChecker {
+ public:
+  explicit TileChecker(VerifyJob& job);  // not owned; REQUIRES: job.database != nullptr
+
+  // Compares the tile. A read of the map that fails stops the check (Fail).
+  // `where` names the tile for the listener (valid for the call).
+  void Check(const TileKey& key, const unsigned char* image, std::size_t size, std::string_view where);
+  // An item that is no tile found identical: counted by `finding` and told.
+  void Found(std::string_view where, VerifyFinding finding);
+  // Ends the check as failed, with SQLite's code and text.
+  void Fail(int code, const std::u16string& message);
+
+  // SQLite's limit on a value's bytes: a longer tile can never be stored.
+  std::uint64_t LongestValue() const { return longestValue_; }
+
+ private:
+  VerifyJob& job_;                          // not owned
+  store::TileLookup lookup_;                // the reused SELECT
+  std::uint64_t longestValue_ = UINT64_MAX; // see LongestValue()
+};
 
 }  // namespace convert

@@ -30,6 +30,10 @@ std::string ResolvedAbsolutePath(const std::string& path);
 // (opening a FIFO for reading waits for a writer).
 bool IsRegularFile(const std::string& path);
 
+// True when both paths name one existing file or folder (the same device
+// and inode, after following links).
+bool SameFile(const std::string& a, const std::string& b);
+
 enum class ReadStatus {
   Ok,          // the whole file is in the buffer
   CannotOpen,  // missing, no permission, dangling link

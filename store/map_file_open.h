@@ -63,9 +63,19 @@ struct MapOpenResult {
   bool created = false; // writing: the schema was created by this open
 };
 
+// A result of `status`, with `detail` and `folder`.
+MapOpenResult MapOpenResultOf(MapOpenStatus status, std::string detail = "", std::string folder = "");
+
 // Opens `path` on `db` for a conversion, as described above. Messages of the
 // statements it runs are held back and turned into `detail`; nothing is shown.
 MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& path);
+
+// Checks that the database open on `db` (read-write) at `path` can be
+// written now: not opened read-only by SQLite, its folder writable (SQLite
+// keeps its journal there), and the write lock obtainable within the busy
+// timeout (it is taken and given back at once). Returns Ready, ReadOnly,
+// FolderReadOnly, Busy or CannotWrite; the connection stays open.
+MapOpenResult CheckDatabaseWritable(SQLite::Database& db, const std::string& path);
 
 // Opens `path` on `db` read-only and recognises it. Never creates the file.
 MapOpenResult OpenMapFileForReading(SQLite::Database& db, const std::string& path);

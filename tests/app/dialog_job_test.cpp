@@ -14,6 +14,7 @@
 #include "res/explanation_strings.h"
 #include "res/strings.h"
 #include "tests/support/map_file_faults.h"
+#include "tests/support/mbtiles_fixture.h"
 
 namespace app_test {
 namespace {
@@ -271,6 +272,27 @@ TEST_F(DialogTest, MapFileAtItsSizeLimit) {
   EXPECT_FALSE(QFile::exists(target + "-journal"));
   EXPECT_TRUE(Progress()->toolTip().contains(QString::fromUtf16(res::kJobFileSizeLimitHint).left(40)))
       << Progress()->toolTip().toStdString();
+}
+
+// JOB-7: an MBTiles file as the source: the probe knows it by its content,
+// its indicator is green and says so, the radio buttons keep the folder
+// layout chosen, and the job stores its tiles with the rows flipped; the
+// counter counts rows.
+TEST_F(DialogTest, MbtilesFileConverts) {
+  test_support::WriteMbtiles(Path("atlas.dat").toStdString(), {{1, 0, 0, "sw"}, {1, 1, 1, "ne"}, {1, 5, 5, "off"}});
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", Path("atlas.dat").toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  ASSERT_TRUE(LayoutShown(res::IDC_LAYOUT_GEOKUK));
+  ASSERT_TRUE(ConvertButton()->isEnabled());
+  EXPECT_TRUE(dlg().GetDlgItem(res::IDC_SOURCE_STATUS)->accessibleDescription().contains("soubor MBTiles"));
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(StoredTiles(target), (std::vector<StoredTile>{{0, 1, 16, "0"}, {1, 0, 16, "0"}}));
+  EXPECT_EQ(Counter(), "0 z 3");
+  EXPECT_TRUE(LayoutShown(res::IDC_LAYOUT_GEOKUK));
+  EXPECT_TRUE(presenter_.Messages().empty());
 }
 
 }  // namespace

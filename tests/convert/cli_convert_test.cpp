@@ -74,7 +74,7 @@ TEST(CvmapConvertTest, RefusesBadInput) {
   EXPECT_FALSE(std::filesystem::exists(map));
 
   EXPECT_EQ(RunCvmap({"convert", source.Path("missing"), map}).exitCode, 2);
-  EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "tms"}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "bogus"}).exitCode, 2);
   EXPECT_EQ(RunCvmap({"convert", source.Root()}).exitCode, 2);
   EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--bogus"}).exitCode, 2);
   // With the layout given there is no probe: the text file is counted, and

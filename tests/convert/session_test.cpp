@@ -17,6 +17,7 @@
 #include "job_fixture.h"
 #include "platform/message_box.h"
 #include "tests/platform/temp_dir.h"
+#include "tests/support/mbtiles_fixture.h"
 
 namespace convert {
 namespace {
@@ -42,6 +43,7 @@ TEST(SessionTest, ChecksTheSource) {
   tree.Folder("hollow/a");                      // the first folder path holds no file
   tree.File("hollow/b/readme.txt");
   tree.File("file.txt");
+  test_support::WriteMbtiles(tree.Path("tiles.mbtiles"), {{0, 0, 0, "png"}});
   struct Case {
     const char* folder;
     int layout;
@@ -57,7 +59,12 @@ TEST(SessionTest, ChecksTheSource) {
       {"empty", kDetectLayout, SourceStatus::Empty, kDetectLayout, {}},
       {"empty", LayoutGeoKuk, SourceStatus::Ready, LayoutGeoKuk, {}},
       {"hollow", kDetectLayout, SourceStatus::NoLayout, kDetectLayout, {}},
-      {"file.txt", kDetectLayout, SourceStatus::NotAFolder, kDetectLayout, {}},
+      {"file.txt", kDetectLayout, SourceStatus::NotMbtiles, kDetectLayout, {}},  // a file must be an MBTiles file
+      {"file.txt", LayoutOsmTrackerStorage, SourceStatus::NotAFolder, kDetectLayout, {}},
+      {"tiles.mbtiles", kDetectLayout, SourceStatus::Ready, LayoutMbtiles, {}},
+      {"tiles.mbtiles", LayoutMbtiles, SourceStatus::Ready, LayoutMbtiles, {}},
+      {"tiles.mbtiles", LayoutTms, SourceStatus::NotAFolder, kDetectLayout, {}},
+      {"osm", LayoutMbtiles, SourceStatus::NotMbtiles, kDetectLayout, {}},
       {"missing", LayoutGeoKuk, SourceStatus::NotAFolder, kDetectLayout, {}},
   };
   for (const Case& c : cases) {

@@ -11,6 +11,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -197,6 +198,62 @@ TEST(DiskFullTest, ExtractFileSizeLimit) {
   const Tiles complete = ReadTiles(trip);
   EXPECT_EQ(complete.size(), 1000u);
   for (const auto& [key, image] : complete) EXPECT_LT(std::get<0>(key), 105);
+}
+
+// FAULT-15: cvmap export onto a full disk, to a tile tree and to an MBTiles
+// file: it stops with the reason and exit 1, every tile it left is whole
+// (the tree holds no part of a tile under a tile's name and nothing else;
+// the MBTiles file passes integrity_check), the counts add up to the rows of
+// the map, and the same command completes the target once there is room.
+TEST(DiskFullTest, ExportOntoAFullDisk) {
+  Scratch scratch;
+  const Tiles all = WriteOsmTree(scratch, "tree", 10, 200, 2000);
+  const std::string map = scratch.Path("m.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("tree"), map, "--quiet"}).exitCode, 0);
+  SmallDisk disk(scratch.Folder("disk"), "1m");
+  if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (" << disk.Error() << ")";
+  struct Case {
+    const char* target;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"disk/tree", "No space left on device"}, Case{"disk/t.mbtiles", "disk is full"}}) {
+    SCOPED_TRACE(c.target);
+    ASSERT_TRUE(disk.Grow("1m"));
+    const std::string target = scratch.Path(c.target);
+    const Outcome failed = RunCvmap({"export", map, target});
+    EXPECT_EQ(failed.exitCode, 1) << failed.err;
+    const std::string& s = failed.out;
+    EXPECT_EQ(s.rfind(std::string("stopped: "), 0), 0u) << s;
+    EXPECT_TRUE(Contains(s, c.reason)) << s;
+    EXPECT_TRUE(Contains(failed.err, target + " keeps every tile")) << failed.err;
+    EXPECT_EQ(Count(s, "rows read"), static_cast<long long>(all.size())) << s;
+    EXPECT_EQ(Count(s, "tiles written") + Count(s, "already present") + Count(s, "skipped") +
+                  Count(s, "rolled back with the last batch") + Count(s, "not reached"),
+              static_cast<long long>(all.size()))
+        << s;
+    Tiles left;
+    if (Contains(c.target, "mbtiles")) {
+      EXPECT_EQ(IntegrityCheck(target), "ok");
+      const Outcome back = RunCvmap({"convert", target, scratch.Path("back.cvmap"), "--quiet"});
+      EXPECT_EQ(back.exitCode, 0) << back.err;
+      left = ReadTiles(scratch.Path("back.cvmap"));
+      ::unlink(scratch.Path("back.cvmap").c_str());
+    } else {
+      std::vector<std::string> strays;
+      left = ExportedTiles(target, &strays);
+      EXPECT_TRUE(strays.empty()) << strays.front();
+    }
+    EXPECT_EQ(NotASubset(all, left), "");
+    EXPECT_EQ(static_cast<long long>(left.size()), Count(s, "tiles written")) << s;
+    EXPECT_LT(left.size(), all.size());
+
+    ASSERT_TRUE(disk.Grow("32m"));
+    const Outcome done = RunCvmap({"export", map, target});
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_TRUE(Contains(done.out, std::to_string(left.size()) + " already present")) << done.out;
+    EXPECT_EQ(RunCvmap({"verify", target, map, "--quiet"}).exitCode, 0);
+    std::filesystem::remove_all(target);
+  }
 }
 
 }  // namespace

@@ -303,6 +303,24 @@ inline Tiles WriteOsmTree(const Scratch& scratch, const std::string& relative, i
   return expected;
 }
 
+// The tiles of an exported zoom/x/y tree by their map keys, and every file
+// of it that is no such tile (by its path).
+inline Tiles ExportedTiles(const std::string& root, std::vector<std::string>* strays) {
+  Tiles tiles;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string path = std::filesystem::relative(entry.path(), root);
+    int zoom = 0, x = 0, y = 0;
+    char tail[8] = {};
+    if (std::sscanf(path.c_str(), "%d/%d/%d.%3s", &zoom, &x, &y, tail) == 4 && std::string(tail) == "png") {
+      tiles[{x, y, 17 - zoom, "0"}] = Slurp(entry.path());
+    } else {
+      strays->push_back(path);
+    }
+  }
+  return tiles;
+}
+
 // True in the AddressSanitizer build, which runs several times slower.
 inline constexpr bool kSanitized =
 #if defined(__SANITIZE_ADDRESS__)

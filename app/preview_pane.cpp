@@ -44,7 +44,6 @@ QLabel* WrappingLabel(QWidget* parent) {
 
 QString LayerName(const convert::PreviewLayer& layer) {
   if (layer.grid == store::TileGrid::GeoKuk) return Text(res::kLayerGeoKukFormat).arg(QString::fromStdU16String(layer.source));
-  if (layer.sourceNumber != 0) return Text(res::kLayerWebMercatorSourceFormat).arg(layer.sourceNumber);
   return Text(res::kLayerWebMercator);
 }
 

@@ -109,6 +109,18 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
     }
   }
 
+  // A stop that comes before the job starts still leaves a summary whose
+  // counts add up: every row of the map is one not reached.
+  auto stoppedBeforeStart = [&] {
+    outcome.status = ExportStatus::Stopped;
+    try {
+      outcome.counts.notReached = store::CountTileRows(map);
+      outcome.counts.rowsSeen = outcome.counts.notReached;
+    } catch (const SQLite::Error&) {
+      // The rows cannot be counted now: the summary says 0 of them.
+    }
+  };
+
   platform::StderrMessageBox stderrMessages;
   platform::MessageBoxService* messages = request.messages != nullptr ? request.messages : &stderrMessages;
   SQLite::Database tiles(messages);  // the MBTiles target
@@ -118,8 +130,12 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
     tiles.setBusyStop(&stopped_);
     outcome.target = store::OpenMbtilesForWriting(tiles, request.target);
     if (outcome.target.status != store::MapOpenStatus::Ready) {
-      outcome.status = stopped_.load() != 0 ? ExportStatus::Stopped : ExportStatus::TargetRefused;
       outcome.refusal = TargetRefusal::Mbtiles;
+      if (stopped_.load() != 0) {
+        stoppedBeforeStart();
+      } else {
+        outcome.status = ExportStatus::TargetRefused;
+      }
       return outcome;
     }
     auto made = std::make_unique<MbtilesTarget>(tiles, TilesetName(request.map), outcome.target.created);
@@ -148,7 +164,7 @@ ExportOutcome ExportSession::Run(const ExportRequest& request, ProgressObserver*
     target = std::move(tree);
   }
   if (stopped_.load() != 0) {
-    outcome.status = ExportStatus::Stopped;
+    stoppedBeforeStart();
     return outcome;
   }
 

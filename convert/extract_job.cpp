@@ -29,27 +29,31 @@ using store::TileBlock;
 using BlockKey = std::pair<long long, TileBlock::Grid>;  // z, grid
 using Bounds = store::TileRange;
 
-// True when the selection takes the row.
+// True when the selection takes the row. Its grid is told by its `s`
+// (store/tile_key.h); a row on no grid is taken only when nothing but a
+// source list decides, and a source list takes no row without a name.
 bool Selected(const SelectionFilter* filter, const RowKey& key, std::u16string* source) {
   if (filter == nullptr) return true;
   const TileSelection& selection = filter->selection();
-  const bool text = key.sourceType == SQLITE_TEXT;
-  if (text && selection.sources) {
-    *source = platform::Utf8ToUtf16(key.source);
+  const bool named = key.source == store::StoredSource::GeoKukName;
+  if (named && selection.sources) {
+    *source = platform::Utf8ToUtf16(key.sourceName);
   } else {
     source->clear();
+  }
+  if (key.source == store::StoredSource::None) {
+    return !selection.zooms && !selection.area && !selection.sources;
   }
   if (!key.placeable) {
     // No zoom level and no place: only a source list can decide.
     if (selection.zooms || selection.area) return false;
-    return !text || filter->Selects(store::TileGrid::GeoKuk, 0, 0, 0, source);
+    return !named || filter->Selects(store::TileGrid::GeoKuk, 0, 0, 0, source);
   }
   // z = 17 - zoom, kept from overflowing for any stored z.
   const long long level = std::clamp(17LL - std::clamp(key.z, -1000LL, 1000LL), -1LL,
                                      static_cast<long long>(kMaxSelectableZoom) + 1);
   const int zoom = static_cast<int>(level);
-  if (text) return filter->Selects(store::TileGrid::GeoKuk, zoom, key.x, key.y, source);
-  if (key.sourceType != SQLITE_INTEGER && selection.area) return false;  // no grid to place it on
+  if (named) return filter->Selects(store::TileGrid::GeoKuk, zoom, key.x, key.y, source);
   return filter->Selects(store::TileGrid::WebMercator, zoom, key.x, key.y, nullptr);
 }
 
@@ -149,7 +153,8 @@ class Extraction {
       if (Selected(job_.selection, key, &source_)) {
         ++selected;
         if (key.placeable) {
-          const BlockKey where{key.z, key.sourceType == SQLITE_TEXT ? TileBlock::Grid::GeoKuk : TileBlock::Grid::WebMercator};
+          const BlockKey where{key.z, key.source == store::StoredSource::GeoKukName ? TileBlock::Grid::GeoKuk
+                                                                                     : TileBlock::Grid::WebMercator};
           const auto [at, added] = blocks->try_emplace(where, Bounds{key.x, key.y, key.x, key.y});
           if (!added) {
             Bounds& b = at->second;

@@ -48,23 +48,20 @@ bool ReadRowKey(sqlite3_stmt* statement, RowKey* key) {
   key->zoom = static_cast<int>(17 - z);
   key->x = sqlite3_column_int64(statement, 0);
   key->y = sqlite3_column_int64(statement, 1);
-  switch (sqlite3_column_type(statement, 3)) {
-    case SQLITE_INTEGER:
-      key->layer = PreviewLayer{};
-      key->layer.sourceNumber = sqlite3_column_int64(statement, 3);
+  std::string name;
+  key->layer = PreviewLayer{};
+  switch (store::StoredSourceOf(statement, 3, &name)) {
+    case store::StoredSource::WebMercator:
       return true;
-    case SQLITE_TEXT: {
-      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
-      const int bytes = sqlite3_column_bytes(statement, 3);
-      key->layer = PreviewLayer{};
+    case store::StoredSource::GeoKukName:
       key->layer.grid = store::TileGrid::GeoKuk;
       key->layer.sourceIsText = true;
-      key->layer.source = platform::Utf8ToUtf16(std::string_view(text, static_cast<std::size_t>(bytes)));
+      key->layer.source = platform::Utf8ToUtf16(name);
       return true;
-    }
-    default:
-      return false;  // a float, blob or NULL source belongs to no grid
+    case store::StoredSource::None:
+      break;
   }
+  return false;  // a blob or NULL source belongs to no grid
 }
 
 class MapPreview : public PreviewSource {
@@ -135,7 +132,7 @@ class MapPreview : public PreviewSource {
       sourceUtf8_ = platform::Utf16ToUtf8(tile.layer.source);
       sqlite3_bind_text(statement, 4, sourceUtf8_.data(), static_cast<int>(sourceUtf8_.size()), SQLITE_STATIC);
     } else {
-      sqlite3_bind_int64(statement, 4, tile.layer.sourceNumber);
+      sqlite3_bind_int64(statement, 4, 0);
     }
     PreviewRead outcome = PreviewRead::Missing;
     const int result = sqlite3_step(statement);

@@ -46,7 +46,6 @@ struct PreviewLayer {
   store::TileGrid grid = store::TileGrid::WebMercator;
   bool sourceIsText = false;   // true: GeoKuk, named by `source`
   std::u16string source;       // GeoKuk map source name; empty for Web Mercator
-  long long sourceNumber = 0;  // the integer `s` of a map file's Web Mercator rows (0 for a tree)
   auto operator<=>(const PreviewLayer&) const = default;
   bool operator==(const PreviewLayer&) const = default;
 };

@@ -104,7 +104,6 @@ inline constexpr char16_t kPreviewLayerTip[] =
 // Layer names: Web Mercator, Web Mercator rows of a map with another integer
 // source (%1), GeoKuk map source %1.
 inline constexpr char16_t kLayerWebMercator[] = u"OSM (Web Mercator)";
-inline constexpr char16_t kLayerWebMercatorSourceFormat[] = u"OSM (Web Mercator), zdroj %1";
 inline constexpr char16_t kLayerGeoKukFormat[] = u"GeoKuk: %1";
 inline constexpr char16_t kPreviewFitCaption[] = u"Celý rozsah";
 inline constexpr char16_t kPreviewFitTip[] = u"Ukáže celý rozsah kachlí vrstvy.";

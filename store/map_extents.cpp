@@ -6,13 +6,14 @@
 #include <cmath>
 
 #include "platform/utf.h"
+#include "store/tile_key.h"
 
 namespace store {
 
 namespace {
 
 constexpr char16_t kPlacedRows[] =
-    u"typeof(x) = 'integer' AND typeof(y) = 'integer' AND typeof(z) = 'integer' AND typeof(s) IN ('text', 'integer')";
+    u"typeof(x) = 'integer' AND typeof(y) = 'integer' AND typeof(z) = 'integer' AND typeof(s) IN ('text', 'integer', 'real')";
 
 // The largest zoom level a file name can carry (one or two digits).
 constexpr long long kMaxZoom = 99;
@@ -73,7 +74,8 @@ double CeilTo5(double value) { return std::ceil(value * 1e5) / 1e5; }
 MapExtents ReadMapExtents(SQLite::Database& db) {
   MapExtents extents;
   SQLite::Statement levels = db.prepare(
-      std::u16string(u"SELECT z, typeof(s) = 'text' AS geokuk, count(*), min(x), max(x), min(y), max(y) FROM tiles WHERE ") +
+      std::u16string(u"SELECT z, ") + kSqlSourceIsGeoKuk +
+      u" AS geokuk, count(*), min(x), max(x), min(y), max(y) FROM tiles WHERE " +
       kPlacedRows + u" GROUP BY z, geokuk ORDER BY z DESC, geokuk DESC");
   int rc = SQLITE_OK;
   while ((rc = sqlite3_step(levels.handle)) == SQLITE_ROW) {

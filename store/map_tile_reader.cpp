@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <charconv>
 #include <climits>
 
 #include "platform/utf.h"
@@ -64,35 +63,17 @@ MapTileReader::Step MapTileReader::Next() {
                  ReadInt(statement, 2, &tile.key.z);
   tile.key.source.clear();
   tile.key.sourceIsText = false;
-  switch (sqlite3_column_type(statement, 3)) {
-    case SQLITE_INTEGER: {
-      const sqlite3_int64 number = sqlite3_column_int64(statement, 3);
-      tile.source = number == 0 ? StoredTile::Source::WebMercator : StoredTile::Source::Named;
-      if (number != 0) {
-        tile.key.sourceIsText = true;
-        tile.key.source = platform::Utf8ToUtf16(std::to_string(number));
-      }
+  std::string name;
+  switch (StoredSourceOf(statement, 3, &name)) {
+    case StoredSource::WebMercator:
+      tile.source = StoredTile::Source::WebMercator;
       break;
-    }
-    case SQLITE_FLOAT: {
-      // The shortest text that reads back to the same number, as the name
-      // must when it is stored again.
-      char text[64];
-      const auto result = std::to_chars(text, text + sizeof text, sqlite3_column_double(statement, 3));
+    case StoredSource::GeoKukName:
       tile.source = StoredTile::Source::Named;
       tile.key.sourceIsText = true;
-      tile.key.source = platform::Utf8ToUtf16(std::string_view(text, result.ptr - text));
+      tile.key.source = platform::Utf8ToUtf16(name);
       break;
-    }
-    case SQLITE_TEXT: {
-      const unsigned char* text = sqlite3_column_text(statement, 3);
-      tile.source = StoredTile::Source::Named;
-      tile.key.sourceIsText = true;
-      tile.key.source = platform::Utf8ToUtf16(
-          std::string_view(reinterpret_cast<const char*>(text), sqlite3_column_bytes(statement, 3)));
-      break;
-    }
-    default:
+    case StoredSource::None:
       tile.source = StoredTile::Source::Unnamed;
       break;
   }

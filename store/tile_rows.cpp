@@ -47,8 +47,8 @@ std::u16string WhereClause(const RowQuery& query) {
       const TileBlock& block = query.blocks[i];
       if (i > 0) where += u" OR ";
       where += u"(+z = ?";
-      if (block.grid == TileBlock::Grid::GeoKuk) where += u" AND typeof(s) = 'text'";
-      if (block.grid == TileBlock::Grid::WebMercator) where += u" AND typeof(s) <> 'text'";
+      if (block.grid == TileBlock::Grid::GeoKuk) where += std::u16string(u" AND ") + kSqlSourceIsGeoKuk;
+      if (block.grid == TileBlock::Grid::WebMercator) where += std::u16string(u" AND ") + kSqlSourceIsWebMercator;
       if (block.bounded) where += u" AND +x BETWEEN ? AND ? AND +y BETWEEN ? AND ?";
       where += u")";
     }
@@ -56,7 +56,12 @@ std::u16string WhereClause(const RowQuery& query) {
   }
   if (query.sources) {
     if (!where.empty()) where += u" AND ";
-    where += u"(typeof(s) <> 'text' OR +s IN (";
+    // A name stored as an integer is compared as its decimal text; a real
+    // (whose text SQLite and this program may write differently) is left
+    // to the exact decision per row.
+    where += u"(typeof(s) NOT IN ('text', 'integer') OR ";
+    where += kSqlSourceIsWebMercator;
+    where += u" OR CAST(+s AS TEXT) IN (";
     for (std::size_t i = 0; i < query.sources->size(); ++i) where += i == 0 ? u"?" : u", ?";
     where += u"))";
   }
@@ -118,11 +123,7 @@ RowKey TileRowReader::Key() const {
     key.y = sqlite3_column_int64(st, 1);
     key.z = sqlite3_column_int64(st, 2);
   }
-  key.sourceType = sqlite3_column_type(st, 3);
-  if (key.sourceType == SQLITE_TEXT) {
-    const unsigned char* text = sqlite3_column_text(st, 3);
-    key.source = std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(st, 3)));
-  }
+  key.source = StoredSourceOf(st, 3, &key.sourceName);
   return key;
 }
 
@@ -133,7 +134,7 @@ long long CountTileRows(SQLite::Database& db) {
 }
 
 bool HoldsWebMercatorRows(SQLite::Database& db, const std::vector<long long>* zValues) {
-  std::u16string sql = u"SELECT 1 FROM tiles WHERE typeof(s) = 'integer'";
+  std::u16string sql = std::u16string(u"SELECT 1 FROM tiles WHERE ") + kSqlSourceIsWebMercator;
   if (zValues != nullptr) {
     if (zValues->empty()) return false;
     sql += u" AND z IN (";

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/tile_key.h"
+
 #include "store/sqlite_statement.h"
 
 namespace SQLite {
@@ -36,7 +38,7 @@ namespace store {
 struct TileBlock {
   enum class Grid { Any, GeoKuk, WebMercator };
   long long z = 0;          // the `z` column's value
-  Grid grid = Grid::Any;    // GeoKuk: `s` is a text; WebMercator: it is not
+  Grid grid = Grid::Any;    // GeoKuk or WebMercator: `s` puts the row on that grid (tile_key.h)
   bool bounded = false;     // x and y must lie within the bounds below
   long long x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // inclusive bounds, when bounded
 };
@@ -44,7 +46,7 @@ struct TileBlock {
 struct RowQuery {
   bool everything = true;                           // no block given: every row is a candidate
   std::vector<TileBlock> blocks;                    // !everything: the candidates (none: no row)
-  std::optional<std::vector<std::string>> sources;  // UTF-8 names a text `s` must be one of
+  std::optional<std::vector<std::string>> sources;  // UTF-8 names a GeoKuk row's `s` must be one of
 };
 
 // The key of the current row, as the map file holds it.
@@ -53,8 +55,8 @@ struct RowKey {
   long long x = 0;            // tile column (when placeable)
   long long y = 0;            // tile row
   long long z = 0;            // 17 - zoom
-  int sourceType = SQLITE_NULL;  // SQLite's type of `s`
-  std::string_view source;    // `s` as UTF-8 when it is a text; valid until the next Next()
+  StoredSource source = StoredSource::None;  // the grid `s` puts the row on (tile_key.h)
+  std::string sourceName;     // GeoKukName: the source's name, UTF-8
 };
 
 class TileRowReader {
@@ -86,7 +88,7 @@ class TileRowReader {
 // The number of rows in `tiles`. Throws SQLite::Error.
 long long CountTileRows(SQLite::Database& db);
 
-// True when a row whose `s` is an integer (a Web Mercator tile) has one of
+// True when a row whose `s` is the integer 0 (a Web Mercator tile) has one of
 // the `z` values (all of them when `zValues` is null). Throws SQLite::Error.
 bool HoldsWebMercatorRows(SQLite::Database& db, const std::vector<long long>* zValues);
 

@@ -306,8 +306,10 @@ TEST(CvmapSelectionTest, FilesOutsideAreNeverOpened) {
 
 // SELCLI-6: extract into a new map and into one that holds some keys (its
 // rows stay, first stored wins); the same map gives the same rows every
-// time; verify with the selection passes on the extract; MAP never changes
-// and is refused as its own NEWMAP, by any path.
+// time; verify with the selection passes on the extract; a GeoKuk source
+// named "12" (stored as the integer 12) is taken by --source 12 and placed
+// on GeoKuk's grid; MAP never changes and is refused as its own NEWMAP, by
+// any path.
 TEST(CvmapSelectionTest, Extract) {
   Trees trees;
   TempTree maps;
@@ -354,6 +356,21 @@ TEST(CvmapSelectionTest, Extract) {
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_TRUE(Has(r.out, "3 tiles checked: 3 identical")) << r.out;
   EXPECT_EQ(RunCvmap({"verify", trees.geoKuk.Root(), maps.Path("trip.cvmap")}).exitCode, 1);
+
+  // A source whose name reads as a number.
+  TempTree numbered;
+  numbered.File("79/82/d8/50/12_13_79d8000_8250000.kachle", "twelve");
+  numbered.File("79/82/d8/50/turist_13_79d8000_8250000.kachle", "turist");
+  const std::string mixed = maps.Path("numbered.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", numbered.Root(), mixed, "-q"}).exitCode, 0);
+  // The tile's corner lies at 50.2464 N 12.0906 E: the area holds it on
+  // GeoKuk's grid, and no Web Mercator tile of zoom 13 at that x and y.
+  r = RunCvmap({"extract", mixed, maps.Path("twelve.cvmap"), "--source", "12", "--area", "50.2,12.0,50.3,12.2"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "2 rows in the map, 1 copied, 0 already present, 1 outside the selection")) << r.out;
+  const std::vector<convert_test::StoredRow> twelve = ReadRows(maps.Path("twelve.cvmap"));
+  ASSERT_EQ(twelve.size(), 1u);
+  EXPECT_EQ(twelve[0].image, "twelve");
 
   // The same file, by its path, a link and a second name.
   ASSERT_EQ(::link(big.c_str(), maps.Path("hard.cvmap").c_str()), 0);

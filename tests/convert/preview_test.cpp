@@ -298,8 +298,8 @@ void MakeMap(const std::string& path, const std::vector<std::string>& rows, int 
   sqlite3_close(db);
 }
 
-// PREV-7: a map file: integer sources are Web Mercator layers, text sources
-// GeoKuk layers, other rows none; a tile is read by its key; a large map's
+// PREV-7: a map file: the integer source 0 is the Web Mercator layer, text
+// sources and names stored as numbers GeoKuk layers, other rows none; a tile is read by its key; a large map's
 // quick index is a sample whose levels and shares hold what the count finds.
 TEST(PreviewSource, MapFile) {
   TempTree tree;
@@ -311,12 +311,13 @@ TEST(PreviewSource, MapFile) {
   ASSERT_NE(source, nullptr) << why;
   const convert::PreviewIndex index = source->QuickIndex();
   EXPECT_TRUE(index.counted);
-  ASSERT_EQ(index.layers.size(), 2u);
+  ASSERT_EQ(index.layers.size(), 3u);
   EXPECT_EQ(index.layers[0].layer.grid, TileGrid::WebMercator);
   EXPECT_EQ(index.layers[0].levels.at(0).zoom, 16);
   EXPECT_EQ(index.layers[0].levels.at(0).tiles, 2);
-  EXPECT_EQ(index.layers[1].layer, GeoKukLayer(u"turist"));
-  EXPECT_EQ(index.layers[1].levels.at(0).zoom, 14);
+  EXPECT_EQ(index.layers[1].layer, GeoKukLayer(u"1.5"));  // stored as the real 1.5
+  EXPECT_EQ(index.layers[2].layer, GeoKukLayer(u"turist"));
+  EXPECT_EQ(index.layers[2].levels.at(0).zoom, 14);
   std::vector<unsigned char> bytes;
   ASSERT_EQ(source->Read({PreviewLayer{}, 16, 354, 220}, &bytes), convert::PreviewRead::Found);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "png-b");

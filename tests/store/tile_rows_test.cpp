@@ -34,11 +34,14 @@ void Fill(SQLite::Database& db) {
     }
   }
   db.exec(u"INSERT INTO tiles VALUES (1.5, 2, 1, 0, 'text image'), (3, 4, 1, x'00', NULL)");
+  // A GeoKuk source named "12", which the column's affinity stores as the
+  // integer 12: a row of GeoKuk's grid all the same.
+  db.exec(u"INSERT INTO tiles VALUES (2500, 1500, 2, '12', x'01'), (3, 3, 5, 12, x'02')");
   ASSERT_EQ(db.exec(u"COMMIT"), SQLITE_OK);
 }
 
 // ROWS-1: each query yields exactly the rows its terms take, in key order,
-// and never sorts.
+// and never sorts; a source name stored as a number is on GeoKuk's grid.
 TEST(TileRowReaderTest, TakesTheRowsInKeyOrderWithoutSorting) {
   SQLite::Database db;
   Fill(db);
@@ -52,15 +55,16 @@ TEST(TileRowReaderTest, TakesTheRowsInKeyOrderWithoutSorting) {
   };
   const Case cases[] = {
       {"everything", {}, u"1"},
-      {"one bounded block", {false, {geoKuk}, std::nullopt}, u"z = 2 AND typeof(s) = 'text' AND x BETWEEN 2000 AND 5000 AND y BETWEEN 1000 AND 3000"},
+      {"one bounded block", {false, {geoKuk}, std::nullopt},
+       u"z = 2 AND (typeof(s) = 'text' OR s = 12) AND x BETWEEN 2000 AND 5000 AND y BETWEEN 1000 AND 3000"},
       {"two bounded blocks",
        {false, {geoKuk, webMercator}, std::nullopt},
-       u"(z = 2 AND typeof(s) = 'text' AND x BETWEEN 2000 AND 5000 AND y BETWEEN 1000 AND 3000) OR "
-       u"(z = 1 AND typeof(s) <> 'text' AND x BETWEEN 3 AND 4 AND y BETWEEN 0 AND 5)"},
+       u"(z = 2 AND (typeof(s) = 'text' OR s = 12) AND x BETWEEN 2000 AND 5000 AND y BETWEEN 1000 AND 3000) OR "
+       u"(z = 1 AND typeof(s) = 'integer' AND s = 0 AND x BETWEEN 3 AND 4 AND y BETWEEN 0 AND 5)"},
       {"an unbounded block", {false, {webMercator, anyZ3}, std::nullopt},
-       u"(z = 1 AND typeof(s) <> 'text' AND x BETWEEN 3 AND 4 AND y BETWEEN 0 AND 5) OR z = 3"},
+       u"(z = 1 AND typeof(s) = 'integer' AND s = 0 AND x BETWEEN 3 AND 4 AND y BETWEEN 0 AND 5) OR z = 3"},
       {"no block", {false, {}, std::nullopt}, u"0"},
-      {"sources", {true, {}, std::vector<std::string>{"relief"}}, u"typeof(s) <> 'text'"},
+      {"sources", {true, {}, std::vector<std::string>{"relief", "12"}}, u"typeof(s) NOT IN ('text', 'integer') OR (typeof(s) = 'integer' AND s = 0) OR s = 12"},
   };
   for (const Case& c : cases) {
     for (bool images : {false, true}) {
@@ -80,12 +84,14 @@ TEST(TileRowReaderTest, TakesTheRowsInKeyOrderWithoutSorting) {
                                                          c.reference + u" ORDER BY x, y, z, s"));
     }
   }
-  EXPECT_EQ(store::CountTileRows(db), 3 * 12 * 6 * 2 + 2);
+  EXPECT_EQ(store::CountTileRows(db), 3 * 12 * 6 * 2 + 4);
   const std::vector<long long> z2{2};
+  const std::vector<long long> z5{5};  // only the source named "12"
   const std::vector<long long> none;
   EXPECT_TRUE(store::HoldsWebMercatorRows(db, nullptr));
   EXPECT_TRUE(store::HoldsWebMercatorRows(db, &z2));
   EXPECT_FALSE(store::HoldsWebMercatorRows(db, &none));
+  EXPECT_FALSE(store::HoldsWebMercatorRows(db, &z5));
 }
 
 // ROWS-2: a copied row keeps every value's type, and a key already held

@@ -1,5 +1,6 @@
 #include "app/corvane_map_creator_dlg.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFile>
@@ -10,12 +11,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <algorithm>
 #include <cassert>
+#include <optional>
 
 #include "app/dialog_builder.h"
 #include "app/geokuk_preferences.h"
 #include "app/path_choosers.h"
+#include "app/preview_pane.h"
+#include "app/selection_panel.h"
+#include "convert/layouts.h"
+#include "convert/map_writer_turn.h"
 #include "convert/probe.h"
+#include "convert/source_check.h"
 #include "platform/file_io.h"
 #include "res/dialog_template.h"
 #include "res/icon_paths.h"
@@ -50,7 +59,7 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
       notifications_(this, [this](int code, int count) { TakeWorkerNotice(code, count); }) {
   notifications_.SetDeliveryEnd([this] { ShowProgress(); });
   assert(services_.settings != nullptr && services_.presenter != nullptr &&
-         services_.choosers != nullptr);
+         services_.choosers != nullptr && services_.clock);
   sourcePath_ = QString::fromStdU16String(
       services_.settings->GetString(res::kSettingsSection, res::kSettingFolder, u""));
   targetPath_ = QString::fromStdU16String(
@@ -62,7 +71,13 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
 
   database_.setMessageBoxes(&messageBoxes_);
 
-  controls_ = app::BuildControls(this, res::MainDialogTemplate());
+  // The template's controls live on the form, beside which the preview and
+  // under which the selection are laid out.
+  form_ = new QWidget(this);
+  app::DialogUnits units(0, 0);
+  controls_ = app::BuildControls(form_, res::MainDialogTemplate(), &units);
+  setWindowTitle(QString::fromUtf16(res::MainDialogTemplate().caption));
+  form_->setWindowTitle(QString());
   sourceStatus_ = Control<QLabel>(controls_, res::IDC_SOURCE_STATUS);
   targetStatus_ = Control<QLabel>(controls_, res::IDC_TARGET_STATUS);
   sourceBox_ = Control<QLineEdit>(controls_, res::IDC_SOURCE_PATH);
@@ -75,7 +90,81 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
   layoutGroup_->setExclusive(true);
   layoutGroup_->addButton(Control<QRadioButton>(controls_, res::IDC_LAYOUT_GEOKUK), 0);
   layoutGroup_->addButton(Control<QRadioButton>(controls_, res::IDC_LAYOUT_OSM), 1);
+
+  // The speed and the time left, on the counter's line.
+  jobRate_ = new QLabel(form_);
+  jobRate_->setGeometry(units.ToPixels(155, 135, 158, 8));
+  jobRate_->setTextFormat(Qt::PlainText);
+  jobRate_->setObjectName(QStringLiteral("IDC_JOB_RATE"));
+  jobRate_->setProperty(app::kControlIdProperty, res::IDC_JOB_RATE);
+  jobRate_->setAccessibleName(FromUtf16(res::kJobRateName));
+  jobRate_->setAccessibleDescription(FromUtf16(res::kJobRateDescription));
+  jobRate_->setToolTip(FromUtf16(res::kJobRateDescription));
+  controls_[res::IDC_JOB_RATE] = jobRate_;
+  rateTimer_ = new QTimer(this);
+  rateTimer_->setInterval(500);
+
+  BuildBesideTheForm(controls_, form_->width(), form_->height());
   ConnectHandlers();
+}
+
+void CCorvaneMapCreatorDlg::BuildBesideTheForm(const std::map<int, QWidget*>& formControls, int formWidth,
+                                               int formHeight) {
+  // Accessible names and descriptions of the template's controls; those that
+  // explain themselves get their descriptions from the explanations.
+  for (const res::ControlText& text : res::kTemplateControlTexts) {
+    QWidget* control = formControls.at(text.id);
+    control->setAccessibleName(FromUtf16(text.name));
+    if (text.description != nullptr) {
+      control->setAccessibleDescription(FromUtf16(text.description));
+      control->setToolTip(FromUtf16(text.description));
+    }
+  }
+  tileCount_->setAccessibleDescription(FromUtf16(res::kCounterDescription));
+  progressBar_->setAccessibleDescription(FromUtf16(res::kProgressDescription));
+
+  selection_ = new app::SelectionPanel(this);
+  selection_->Load(*services_.settings);
+  preview_ = new app::PreviewPane(this);
+  for (const auto& [id, control] : selection_->Controls()) controls_[id] = control;
+  for (const auto& [id, control] : preview_->Controls()) controls_[id] = control;
+
+  // The selection lines up with the form's controls, which keep the
+  // template's margin of 7 units.
+  const int margin = formWidth * 7 / res::MainDialogTemplate().w;
+  auto* left = new QVBoxLayout;
+  left->setContentsMargins(0, 0, 0, 0);
+  left->addWidget(form_);
+  auto* selectionRow = new QHBoxLayout;
+  selectionRow->setContentsMargins(margin, 0, margin, margin);
+  selectionRow->addWidget(selection_);
+  left->addLayout(selectionRow);
+  left->addStretch(1);
+  auto* all = new QHBoxLayout(this);
+  all->setContentsMargins(0, margin, margin, margin);
+  all->addLayout(left);
+  all->addWidget(preview_, 1);
+  selection_->setFixedWidth(formWidth - 2 * margin);
+
+  // Tab order: the template's, then the selection's, then the preview's.
+  QWidget* last = GetDlgItem(res::IDC_GEOKUK_FOLDER);
+  for (int id : {res::IDC_AREA_NORTH, res::IDC_AREA_WEST, res::IDC_AREA_EAST, res::IDC_AREA_SOUTH,
+                 res::IDC_AREA_CLEAR, res::IDC_ZOOM_FROM, res::IDC_ZOOM_TO, res::IDC_PREVIEW_SHOW,
+                 res::IDC_PREVIEW_LAYER, res::IDC_PREVIEW_FIT, res::IDC_PREVIEW_SELECT, res::IDC_PREVIEW_VIEW,
+                 res::IDC_PREVIEW_LEVELS}) {
+    QWidget::setTabOrder(last, GetDlgItem(id));
+    last = GetDlgItem(id);
+  }
+  resize(formWidth + 700, std::max(formHeight + selection_->sizeHint().height() + 16, 620));
+
+  // A text of the window is named by what it says and described by the
+  // control it labels, or by itself.
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->accessibleName().isEmpty()) label->setAccessibleName(label->text());
+    if (label->accessibleDescription().isEmpty()) {
+      label->setAccessibleDescription(label->buddy() != nullptr ? label->buddy()->accessibleDescription() : label->text());
+    }
+  }
 }
 
 CCorvaneMapCreatorDlg::~CCorvaneMapCreatorDlg() {
@@ -84,6 +173,9 @@ CCorvaneMapCreatorDlg::~CCorvaneMapCreatorDlg() {
     messageBoxes_.ServeUntil([this] { return workerEnded_.load(); });
   }
   worker_.Join();
+  // The preview's threads end before anything they report to goes away.
+  delete preview_;
+  preview_ = nullptr;
 }
 
 void CCorvaneMapCreatorDlg::ConnectHandlers() {
@@ -98,6 +190,14 @@ void CCorvaneMapCreatorDlg::ConnectHandlers() {
   onClick(res::IDC_CREATE_MAP, &CCorvaneMapCreatorDlg::OnCreateMap);
   onClick(res::IDC_GEOKUK_FOLDER, &CCorvaneMapCreatorDlg::OnGeoKukFolder);
   onClick(res::IDCANCEL, &CCorvaneMapCreatorDlg::reject);
+  // A layout clicked by hand is the one the preview reads the tree with.
+  connect(layoutGroup_, &QButtonGroup::idClicked, this, [this] { UpdatePreview(); });
+  connect(selection_, &app::SelectionPanel::selectionChanged, this, &CCorvaneMapCreatorDlg::OnSelectionChanged);
+  connect(preview_, &app::PreviewPane::sourceIndexChanged, this, &CCorvaneMapCreatorDlg::OnSourceContentsChanged);
+  connect(preview_, &app::PreviewPane::areaDrawn, this, [this](store::GeoArea area) {
+    if (!jobShown_) selection_->SetArea(area);
+  });
+  connect(rateTimer_, &QTimer::timeout, this, &CCorvaneMapCreatorDlg::ShowRate);
 }
 
 QWidget* CCorvaneMapCreatorDlg::GetDlgItem(int id) const {
@@ -168,7 +268,8 @@ void CCorvaneMapCreatorDlg::RefreshPaths(unsigned flags) {
     int detected = -1;
     std::string decidingFile;
     sourceReady_ = exists && convert::ProbeSourceFolder(source, source, true, &detected, &decidingFile) ? 1 : 0;
-    if (autoDetect_ != 0 && detected >= 0) layoutChoice_ = detected;
+    // An MBTiles file has no radio button: the choice of a folder layout stays.
+    if (autoDetect_ != 0 && convert::IsFolderLayout(detected)) layoutChoice_ = detected;
     ShowStatus(sourceStatus_, sourceReady_ != 0);
     ExplainSourceStatus(exists, decidingFile, detected);
     // A detected layout goes onto the radio buttons at once: a later read of
@@ -187,7 +288,8 @@ void CCorvaneMapCreatorDlg::RefreshPaths(unsigned flags) {
     ShowStatus(targetStatus_, mapReady_ != 0);
     ExplainTargetStatus(false);
   }
-  convertButton_->setEnabled(mapReady_ == 1 && sourceReady_ == 1);
+  convertButton_->setEnabled(mapReady_ == 1 && sourceReady_ == 1 && selection_->IsValid());
+  UpdatePreview();
   WriteSettings();
 }
 
@@ -196,6 +298,49 @@ void CCorvaneMapCreatorDlg::WriteSettings() {
                                   sourcePath_.toStdU16String());
   services_.settings->WriteString(res::kSettingsSection, res::kSettingFile,
                                   targetPath_.toStdU16String());
+  selection_->Save(*services_.settings);
+}
+
+void CCorvaneMapCreatorDlg::UpdatePreview() {
+  const int layout = layoutGroup_->checkedId();
+  app::PreviewTarget source;
+  const std::string sourceNative = Native(sourcePath_);
+  if (sourceReady_ != 0 && layout >= 0 && platform::IsDirectory(sourceNative)) {
+    source = {app::PreviewTarget::Tree, sourceNative, layout};
+  }
+  app::PreviewTarget map;
+  if (mapReady_ != 0) map = {app::PreviewTarget::MapFile, Native(targetPath_), -1};
+  preview_->SetTargets(source, map);
+  selection_->SetWebMercator(layout == convert::LayoutOsmTrackerStorage);
+}
+
+void CCorvaneMapCreatorDlg::UpdateConvertButton() {
+  if (jobShown_) return;  // Running or Stopping: the button is "Zastavit"
+  convertButton_->setEnabled(mapReady_ == 1 && sourceReady_ == 1 && selection_->IsValid());
+}
+
+void CCorvaneMapCreatorDlg::SetConvertCaption(const char16_t* caption) {
+  convertButton_->setText(FromUtf16(caption));
+  convertButton_->setAccessibleName(FromUtf16(caption));
+}
+
+void CCorvaneMapCreatorDlg::OnSelectionChanged() {
+  preview_->SetSelectionArea(selection_->Area());
+  UpdateConvertButton();
+  selection_->Save(*services_.settings);
+}
+
+void CCorvaneMapCreatorDlg::OnSourceContentsChanged() {
+  const convert::PreviewIndex& index = preview_->SourceIndex();
+  std::vector<int> levels;
+  std::vector<std::u16string> sources;
+  for (const convert::PreviewLayerIndex& layer : index.layers) {
+    for (const convert::PreviewLevel& level : layer.levels) levels.push_back(level.zoom);
+    if (layer.layer.sourceIsText) sources.push_back(layer.layer.source);
+  }
+  std::sort(levels.begin(), levels.end());
+  levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+  selection_->SetSourceContents(levels, sources, index.counted);
 }
 
 void CCorvaneMapCreatorDlg::EnableInputs(bool enable) {
@@ -256,6 +401,7 @@ void CCorvaneMapCreatorDlg::OnCreateMap() {
       mapReady_ = 0;
       ShowStatus(targetStatus_, false);
       convertButton_->setEnabled(false);
+      UpdatePreview();
     }
     ExplainTargetStatus(true);
     return;
@@ -276,8 +422,23 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   }
   // The job takes the layout the controls show now, also one clicked by hand.
   UpdateData(true);
-  convertButton_->setText(FromUtf16(res::kStopCaption));
+  // A conversion that another window or cvmap runs into the same map would
+  // hold its write lock nearly all the time, and this job would give up
+  // after the busy timeout: say so at once instead. The turn is held until
+  // the job's end has been handled, so that a cvmap waits for this job.
+  if (writerTurn_.TryAcquire(convert::MapWriterTurnName(Native(targetPath_))) ==
+      platform::ProcessLock::Result::HeldElsewhere) {
+    messageBoxes_.Show(res::kMapBeingConverted, platform::MessageStyle::Exclamation);
+    return;
+  }
+  SetConvertCaption(res::kStopCaption);
   EnableInputs(false);
+  selection_->setEnabled(false);
+  preview_->SetJobRunning(true);
+  convertingShown_ = false;
+  rate_.StartJob(services_.clock());
+  jobRate_->clear();
+  rateTimer_->start();
   doneCount_ = 0;
   totalCount_ = 0;
   progressDue_ = 0;
@@ -286,16 +447,23 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   ExplainJobStart();
   jobShown_ = true;
 
-  job_.layout = layoutChoice_;
+  job_.layout = convert::SourceLayoutFor(Native(sourcePath_), layoutChoice_);
   job_.sourceFolder = Native(sourcePath_);
+  job_.selection = nullptr;  // set below, once the last worker is joined
   job_.database = &database_;
   job_.notifications = &notifications_;
   job_.messageBoxes = &messageBoxes_;
   job_.running = 1;
   job_.stopRequested = 0;
   // The last job's thread sets workerEnded_ as its last step: it is joined
-  // first, so that its late write cannot mark the new worker as ended.
+  // first, so that its late write cannot mark the new worker as ended (and
+  // no longer uses the last job's selection).
   worker_.Join();
+  jobSelection_.reset();
+  if (const convert::TileSelection selection = selection_->Selection(); !selection.Everything()) {
+    jobSelection_.emplace(selection);
+  }
+  job_.selection = jobSelection_ ? &*jobSelection_ : nullptr;
   workerEnded_ = false;
   const bool started = worker_.Start([this] {
     convert::ConversionThreadProc(&job_);

@@ -15,6 +15,13 @@
 // state into the controls with the boxes' change handlers blocked, so that a
 // box filled by the program never runs a handler on stale state.
 //
+// Beside the form: the preview of the source folder or the map file
+// (app/preview_pane.h), and under it the selection a conversion takes
+// (app/selection_panel.h): "Převést" converts the selection and stays
+// disabled while a field of it is wrong; the selection is saved with the two
+// paths. On the counter's line a running job tells its speed and the time it
+// still needs.
+//
 // The window explains itself: after every refresh each indicator's tooltip
 // (also its accessible description) says why it has its colour, and after
 // every job the counter and the bar tell how the job ended and its counts.
@@ -34,6 +41,10 @@
 //  2. The worker is joined before database_, job_ or messageBoxes_ go away.
 //  3. The Enter key never ends the window; Escape, the close box and
 //     "Zavřít" run the close command, which ends it.
+//  4. The preview reads through connections of its own, never database_,
+//     and reads no map file while a job runs.
+//  5. The job's selection (jobSelection_) lives until the next job starts,
+//     after the worker that used it has been joined.
 #pragma once
 
 #include <QDialog>
@@ -41,11 +52,15 @@
 #include <QPixmap>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <map>
 
 #include "app/shown_message_log.h"
 #include "convert/conversion_job.h"
+#include "convert/rate_meter.h"
+#include "convert/tile_selection.h"
 #include "platform/qt/queued_call_channel.h"
+#include "platform/process_lock.h"
 #include "platform/qt/window_thread_message_box.h"
 #include "platform/settings_store.h"
 #include "platform/worker_thread.h"
@@ -57,9 +72,12 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace app {
 class PathChoosers;
+class PreviewPane;
+class SelectionPanel;
 }
 
 class CCorvaneMapCreatorDlg : public QDialog {
@@ -71,6 +89,8 @@ class CCorvaneMapCreatorDlg : public QDialog {
     platform::SettingsStore* settings = nullptr;      // the two paths
     platform::MessageBoxService* presenter = nullptr; // shows a box on the window thread
     app::PathChoosers* choosers = nullptr;            // folder and file choosers
+    // The clock of the job's speed and time left; tests give their own.
+    std::function<convert::RateMeter::Clock::time_point()> clock = convert::RateMeter::Clock::now;
   };
 
   // Refresh flags.
@@ -104,6 +124,8 @@ class CCorvaneMapCreatorDlg : public QDialog {
   // For tests: the map database (window thread, no job running), the
   // message-box service the worker uses, and whether a job runs.
   SQLite::Database& MapDatabase() { return database_; }
+  app::PreviewPane& Preview() { return *preview_; }
+  app::SelectionPanel& SelectionBox() { return *selection_; }
   platform::qt::WindowThreadMessageBox& MessageBoxes() { return messageBoxes_; }
   bool IsJobRunning() const { return job_.running.load() != 0; }
 
@@ -132,6 +154,17 @@ class CCorvaneMapCreatorDlg : public QDialog {
   void ShowStatus(QLabel* status, bool ready);
   void ShowLayoutChoice();
   void WriteSettings();
+  // The preview's targets from the paths' state and the layout shown.
+  void UpdatePreview();
+  // Idle: "Převést" enabled exactly when both paths are ready and the
+  // selection is valid.
+  void UpdateConvertButton();
+  void SetConvertCaption(const char16_t* caption);
+  void OnSelectionChanged();
+  void OnSourceContentsChanged();
+  // The counter line's speed and time left (corvane_map_creator_dlg_progress.cpp).
+  void ShowRate();
+  void BuildBesideTheForm(const std::map<int, QWidget*>& formControls, int formWidth, int formHeight);
 
   void OnSourceChanged();
   void OnTargetChanged();
@@ -167,7 +200,9 @@ class CCorvaneMapCreatorDlg : public QDialog {
   SQLite::Database database_;  // the map file
   convert::ConversionJob job_;  // shared with the worker while a job runs
   platform::WorkerThread worker_;  // the conversion thread; declared after job_, joined first
+  platform::ProcessLock writerTurn_;  // the map's writer turn (convert/map_writer_turn.h), held while a job runs
   std::atomic<bool> workerEnded_{true};  // set by the worker as its last step
+  std::optional<convert::SelectionFilter> jobSelection_;  // the running (or last) job's selection; unset: everything
 
   QString sourcePath_;     // text of box 1000
   QString targetPath_;     // text of box 1002
@@ -183,6 +218,8 @@ class CCorvaneMapCreatorDlg : public QDialog {
   bool jobStarted_ = false;   // a job was started and its end notification has not come yet
   bool stopClicked_ = false;  // "Zastavit" was pressed during the current job
   bool jobShown_ = false;     // a job was started and its end notification not yet handled: the button is "Zastavit"
+  bool convertingShown_ = false;  // the current job's converting pass has been notified
+  convert::RateMeter rate_;       // the current job's speed
 
   std::map<int, QWidget*> controls_;  // by id; owned by the dialog as children
   QLabel* sourceStatus_ = nullptr;        // 1010
@@ -194,4 +231,9 @@ class CCorvaneMapCreatorDlg : public QDialog {
   QPushButton* convertButton_ = nullptr;  // 1006
   QProgressBar* progressBar_ = nullptr;   // 1008
   QLabel* tileCount_ = nullptr;           // 1013
+  QLabel* jobRate_ = nullptr;             // 1016: speed and time left
+  QTimer* rateTimer_ = nullptr;           // redraws jobRate_ while a job runs
+  QWidget* form_ = nullptr;               // holds the template's controls
+  app::SelectionPanel* selection_ = nullptr;
+  app::PreviewPane* preview_ = nullptr;
 };

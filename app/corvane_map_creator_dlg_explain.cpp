@@ -14,6 +14,7 @@
 #include "convert/probe.h"
 #include "platform/file_io.h"
 #include "res/explanation_strings.h"
+#include "res/strings.h"
 
 namespace {
 
@@ -39,6 +40,9 @@ void CCorvaneMapCreatorDlg::ExplainSourceStatus(bool exists, const std::string& 
   facts.decidingFile = QFile::decodeName(QByteArray::fromStdString(decidingFile));
   facts.detectedLayout = detectedLayout;
   facts.autoDetect = autoDetect_ != 0;
+  facts.tileMapResource =
+      facts.isFolder && platform::IsRegularFile(QFile::encodeName(sourcePath_).toStdString() + "/" +
+                                                convert::kTileMapResourceName);
   if (exists && sourceReady_ == 0) {
     // A refused folder is often the root above the tile folders: name them.
     for (const convert::SourceSuggestion& suggestion :
@@ -80,8 +84,11 @@ void CCorvaneMapCreatorDlg::ExplainJobEnd(int finalCount) {
   jobStarted_ = false;
   const app::JobResult result = app::SummariseJob(
       job_.stats, finalCount, totalCount_, stopClicked_, shownMessages_.CountSinceRestart(),
-      QString::fromStdU16String(shownMessages_.FirstSinceRestart()));
+      QString::fromStdU16String(shownMessages_.FirstSinceRestart()), QString::fromStdString(job_.rollbackLeft));
   const QString text = app::DescribeJobResult(result);
   SetExplanation(tileCount_, text);
   SetExplanation(progressBar_, text);
+  // SQLite's own message ("disk I/O error", "database or disk is full")
+  // would send the user to free space that would not help.
+  if (result.fileSizeLimit) messageBoxes_.Show(res::kMapFileTooLarge, platform::MessageStyle::Exclamation);
 }

@@ -19,7 +19,7 @@ QString CountLine(const char16_t* format, long long count) {
 
 JobResult SummariseJob(const convert::ConversionStats& stats, long long finalCount,
                        long long totalCount, bool stopClicked, int messagesShown,
-                       const QString& firstMessage) {
+                       const QString& firstMessage, const QString& rollbackLeft) {
   JobResult result;
   result.inCountingPass = stats.pass.load() != convert::ConvertingPass;
   result.files = finalCount;
@@ -27,10 +27,14 @@ JobResult SummariseJob(const convert::ConversionStats& stats, long long finalCou
   result.duplicates = stats.duplicates.load();
   result.notTiles = stats.notTiles.load();
   result.unreadable = stats.unreadable.load();
+  result.tooLarge = stats.tooLarge.load();
   result.unreadableFolders = stats.unreadableFolders.load();
+  result.outsideSelection = stats.outsideSelection.load();
   if (stats.databaseErrors.load() != 0 || messagesShown > 0) {
     result.end = JobEnd::Failed;
     result.error = firstMessage;
+    result.fileSizeLimit = stats.fileSizeLimit.load();
+    result.rollbackLeft = rollbackLeft;
   } else if (stopClicked && (result.inCountingPass || finalCount < totalCount)) {
     // A stop that came after the last file changed nothing: the job is whole.
     result.end = JobEnd::Stopped;
@@ -61,15 +65,21 @@ QString DescribeJobResult(const JobResult& result) {
         << CountLine(res::kJobDuplicatesLine, result.duplicates)
         << CountLine(res::kJobNotTilesLine, result.notTiles)
         << CountLine(res::kJobUnreadableLine, result.unreadable);
+  if (result.tooLarge > 0) lines << CountLine(res::kJobTooLargeLine, result.tooLarge);
   if (result.unreadableFolders > 0) {
     lines << CountLine(res::kJobUnreadableFoldersLine, result.unreadableFolders);
   }
+  if (result.outsideSelection > 0) lines << CountLine(res::kJobOutsideSelectionLine, result.outsideSelection);
+  if (result.fileSizeLimit) lines << Text(res::kJobFileSizeLimitHint);
+  if (!result.rollbackLeft.isEmpty()) lines << Text(res::kJobRollbackLeftHint).arg(result.rollbackLeft);
   if (result.end == JobEnd::Completed) {
     const bool allRead = result.notTiles == 0 && result.unreadable == 0;
     if (result.files == 0 && result.unreadableFolders == 0) {
       lines << Text(res::kJobNoFilesHint);
     } else if (result.tilesStored == 0 && result.duplicates > 0 && allRead) {
       lines << Text(res::kJobNothingNewHint);
+    } else if (result.tilesStored == 0 && result.duplicates == 0 && result.unreadable == 0 && result.outsideSelection > 0) {
+      lines << Text(res::kJobNothingSelectedHint);
     } else if (result.tilesStored == 0 && result.duplicates == 0 && result.notTiles > 0) {
       lines << Text(res::kJobNoTilesHint);
     }

@@ -28,18 +28,22 @@ struct JobResult {
   long long duplicates = 0;     // tiles already in the map (the stored image kept)
   long long notTiles = 0;       // files that are no tiles of the layout
   long long unreadable = 0;     // tiles that could not be read
+  long long tooLarge = 0;       // tiles too large for SQLite to store
   long long unreadableFolders = 0;  // folders of the converting pass that could not be listed
+  long long outsideSelection = 0;   // tiles the selection left out (never read)
   QString error;                // Failed: the first message shown during the job, or empty
+  bool fileSizeLimit = false;   // Failed: the map file reached the largest file its file system holds
+  QString rollbackLeft;         // Failed: why the failed batch is still in the map file's journal; empty when rolled back
 };
 
 // Decides how a job ended and takes its counts. `finalCount` is the count of
 // the end notification, `totalCount` the counting pass's total;
 // `stopClicked` tells whether the user asked the job to stop;
 // `messagesShown` and `firstMessage` tell the message boxes shown while it
-// ran (every one reports an error).
+// ran (every one reports an error); `rollbackLeft` is the job's.
 JobResult SummariseJob(const convert::ConversionStats& stats, long long finalCount,
                        long long totalCount, bool stopClicked, int messagesShown,
-                       const QString& firstMessage);
+                       const QString& firstMessage, const QString& rollbackLeft = QString());
 
 // The tooltip text: a heading line, one line per count, at most one hint.
 QString DescribeJobResult(const JobResult& result);

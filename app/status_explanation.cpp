@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+#include "convert/layouts.h"
+#include "convert/probe.h"
 #include "res/explanation_strings.h"
 
 namespace app {
@@ -39,12 +41,17 @@ QString ExplainSource(const SourceFacts& facts) {
     }
     return text;
   }
-  if (!facts.isFolder) return Text(res::kSourceNotFolderTip).arg(facts.path);
+  if (!facts.isFolder) {
+    if (facts.detectedLayout == convert::LayoutMbtiles) return Text(res::kSourceMbtilesTip).arg(facts.path);
+    return Text(res::kSourceNotFolderTip).arg(facts.path);
+  }
   if (facts.decidingFile.isEmpty() || facts.detectedLayout < 0) {
     return Text(res::kSourceNoFileTip).arg(facts.path);
   }
   const char16_t* text = facts.autoDetect ? res::kSourceDetectedTip : res::kSourceChosenTip;
-  return Text(text).arg(facts.path, LayoutName(facts.detectedLayout), file);
+  QString tip = Text(text).arg(facts.path, LayoutName(facts.detectedLayout), file);
+  if (facts.tileMapResource) tip += u' ' + Text(res::kSourceTmsHintTip).arg(QString::fromUtf8(convert::kTileMapResourceName));
+  return tip;
 }
 
 QString ExplainTarget(const TargetFacts& facts) {

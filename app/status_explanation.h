@@ -17,7 +17,8 @@ struct SourceFacts {
   bool isFolder = false;  // ... and it is a folder
   bool accepted = false;  // the probe accepted it (only looked at when exists)
   QString decidingFile;   // the file the probe tested, full path; empty when none was met
-  int detectedLayout = -1;  // the deciding file's layout (0, 1), -1 when it is no tile
+  int detectedLayout = -1;  // the deciding file's layout (0, 1, 3 for an MBTiles file), -1 when it is no tile
+  bool tileMapResource = false;  // the folder holds a tilemapresource.xml (most likely a TMS tree)
   bool autoDetect = true;   // the layout was put on the radio buttons
   struct Suggestion {
     QString folder;  // full path of a folder below that holds tiles

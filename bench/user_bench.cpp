@@ -63,6 +63,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_process.h"
 #include "bench/bench_tree.h"
 #include "bench/reference_loops.h"
 #include "convert/conversion_job.h"
@@ -97,65 +98,10 @@ constexpr int kReaders = 4;             // threads of the read-only pass
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::string Spread(const std::vector<double>& v, const char* format) {
-  if (v.empty()) return "-";
-  char text[96];
-  const std::string f = std::string(format) + " (" + format + "-" + format + ")";
-  std::snprintf(text, sizeof text, f.c_str(), Median(v), *std::min_element(v.begin(), v.end()),
-                *std::max_element(v.begin(), v.end()));
-  return text;
-}
-
-// One run of a process: its wall time, and from wait4 its CPU time and peak
-// resident memory.
-struct ProcessRun {
-  int exitCode = -1;       // -1: did not start or was killed
-  double seconds = 0;      // wall time, fork to exit
-  double cpuSeconds = 0;   // user + system
-  double peakMb = 0;       // maximum resident set size
-  std::string output;      // what it wrote on stdout
-};
-
-ProcessRun RunProcess(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
-  ProcessRun run;
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return run;
-  const Clock::time_point start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid < 0) return run;
-  if (pid == 0) {
-    ::dup2(pipeFds[1], STDOUT_FILENO);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    if (devNull >= 0) ::dup2(devNull, STDERR_FILENO);
-    for (const std::string& e : environment) ::putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, n);
-  ::close(pipeFds[0]);
-  int status = 0;
-  struct rusage usage {};
-  ::wait4(pid, &status, 0, &usage);
-  run.seconds = Seconds(Clock::now() - start);
-  run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  run.peakMb = usage.ru_maxrss / 1024.0;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+using bench::Median;
+using bench::ProcessRun;
+using bench::RunProcess;
+using bench::Spread;
 
 // Every regular file below `folder`, in the walk's name order.
 void ListFiles(const std::string& folder, std::vector<std::string>* files) {

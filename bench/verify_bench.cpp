@@ -9,13 +9,9 @@
 // Prints, per layout, tiles per second of each (median, and the spread in
 // brackets) and the median of the per-round time ratios verify/convert.
 // Exits 0 when every run succeeded and stored or checked every tile.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_process.h"
 #include "bench/bench_tree.h"
 
 #ifndef CORVANE_BENCH_DATA
@@ -33,45 +30,15 @@
 #define CORVANE_CVMAP_PATH "cvmap"
 #endif
 
-extern char** environ;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Median;
+using bench::Spread;
 
-// Wall time of one cvmap process, or a negative number when it failed.
 double TimeCvmap(const std::vector<std::string>& args) {
   std::vector<std::string> words{CORVANE_CVMAP_PATH};
   words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const Clock::time_point start = Clock::now();
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// "median (min-max)" of `values` printed with `format`.
-std::string Spread(const std::vector<double>& values, const char* format) {
-  char text[128];
-  const std::string f = std::string(format) + " (" + format + "-" + format + ")";
-  std::snprintf(text, sizeof text, f.c_str(), Median(values), *std::min_element(values.begin(), values.end()),
-                *std::max_element(values.begin(), values.end()));
-  return text;
+  return bench::TimeProcess(words);
 }
 
 }  // namespace
@@ -80,13 +47,7 @@ int main(int argc, char** argv) {
   int tiles = 20000;
   int rounds = 5;
   std::string dir = CORVANE_BENCH_DATA;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--tiles") == 0) tiles = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
-    if (std::strcmp(argv[i], "--dir") == 0) dir = argv[i + 1];
-  }
-  if (tiles <= 0 || rounds <= 0) {
-    std::fprintf(stderr, "usage: verify_bench [--tiles N] [--rounds R] [--dir FOLDER]\n");
+  if (!bench::ReadBenchOptions(argc, argv, "verify_bench [--tiles N] [--rounds R] [--dir FOLDER]", &tiles, &rounds, &dir)) {
     return 2;
   }
   bench::BenchTree tree;

@@ -8,7 +8,7 @@ constexpr OptionSpec kHelp{"help", 'h', false};
 
 }  // namespace
 
-bool Arguments::Parse(const std::vector<std::string>& args, std::initializer_list<OptionSpec> options) {
+bool Arguments::Parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& options) {
   std::vector<OptionSpec> known(options);
   known.push_back(kHelp);
   auto byLong = [&](const std::string& name) -> const OptionSpec* {

@@ -8,7 +8,6 @@
 // Thread-safety: a value type.
 #pragma once
 
-#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,7 +24,7 @@ class Arguments {
  public:
   // Reads `args` against `options` (--help is added). Returns false on bad
   // usage, with the problem in Error().
-  bool Parse(const std::vector<std::string>& args, std::initializer_list<OptionSpec> options);
+  bool Parse(const std::vector<std::string>& args, const std::vector<OptionSpec>& options);
 
   bool HelpAsked() const { return Has("help"); }
   bool Has(const std::string& longName) const { return given_.count(longName) != 0; }

@@ -27,16 +27,17 @@ int RunProbe(const std::vector<std::string>& args) {
   switch (check.status) {
     case convert::SourceStatus::Ready:
       std::printf("%s\n", convert::LayoutCaption(check.layout));
+      if (check.probe.tileMapResource) PrintError(TileMapResourceWarning(source, check.layout));
       return kExitOk;
     case convert::SourceStatus::Empty:
-      std::printf("%s is empty: no file to tell a layout by\n", source.c_str());
+      std::printf("%s is empty: no file to tell a layout by\n", Printable(source).c_str());
       return kExitOk;
     case convert::SourceStatus::NoLayout:
-      PrintError(source + " is accepted, but no layout is detected: its first folder path holds no file");
+      PrintError(Printable(source) + " is accepted, but no layout is detected: its first folder path holds no file");
       PrintErrors(HintLines(check));
       return kExitOk;
     case convert::SourceStatus::Refused:
-      PrintError(source + " is rejected: " + NoTileText(check.probe.decidingFile));
+      PrintError(Printable(source) + " is rejected: " + NoTileText(check.probe.decidingFile));
       PrintErrors(HintLines(check));
       return kExitRejected;
     default: {

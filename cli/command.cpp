@@ -45,8 +45,12 @@ bool ParseLayout(const std::string& value, int* layout) {
     *layout = convert::LayoutGeoKuk;
   } else if (value == "osm") {
     *layout = convert::LayoutOsmTrackerStorage;
+  } else if (value == "tms") {
+    *layout = convert::LayoutTms;
+  } else if (value == "mbtiles") {
+    *layout = convert::LayoutMbtiles;
   } else {
-    PrintError("unknown layout '" + value + "': use auto, geokuk or osm");
+    PrintError("unknown layout '" + value + "': use auto, geokuk, osm, tms or mbtiles");
     return false;
   }
   return true;

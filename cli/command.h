@@ -11,7 +11,6 @@
 // Thread-safety: run on the main thread only.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -36,9 +35,11 @@ struct Command {
 
 int RunConvert(const std::vector<std::string>& args);
 int RunVerify(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
 int RunProbe(const std::vector<std::string>& args);
 int RunCreate(const std::vector<std::string>& args);
 int RunInfo(const std::vector<std::string>& args);
+int RunExtract(const std::vector<std::string>& args);
 
 // Helpers shared by the commands.
 
@@ -52,7 +53,7 @@ struct Usage {
   const char* name;                     // the command word, e.g. "info"
   const char* synopsis;                 // e.g. "info MAP"
   const char* help;                     // the whole --help text
-  std::initializer_list<OptionSpec> options;  // besides --help
+  std::vector<OptionSpec> options;  // besides --help
   std::size_t operands;                 // exactly this many, none of them empty
 };
 
@@ -62,7 +63,8 @@ struct Usage {
 bool ParseCommandLine(const std::vector<std::string>& args, const Usage& usage, Arguments* parsed,
                       int* exitCode);
 
-// Reads a --layout value: "auto" (convert::kDetectLayout), "geokuk", "osm".
+// Reads a --layout value of a source: "auto" (convert::kDetectLayout),
+// "geokuk", "osm", "tms", "mbtiles".
 // Prints the problem and returns false for any other text.
 bool ParseLayout(const std::string& value, int* layout);
 

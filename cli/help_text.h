@@ -13,8 +13,10 @@ extern const char kOverviewHelp[];
 // and its exit codes.
 extern const char kConvertHelp[];
 extern const char kVerifyHelp[];
+extern const char kExportHelp[];
 extern const char kProbeHelp[];
 extern const char kCreateHelp[];
 extern const char kInfoHelp[];
+extern const char kExtractHelp[];
 
 }  // namespace cli

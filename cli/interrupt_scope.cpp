@@ -24,6 +24,11 @@ InterruptScope::InterruptScope(void (*stop)(void*), void* context) {
   g_interrupted = 0;
   g_context = context;
   g_stop = stop;
+  // A program started with Ctrl-C ignored (`cvmap ... &` in a script: the
+  // shell ignores it for background jobs) keeps it ignored, as shells and
+  // their tools do, so that Ctrl-C meant for the foreground leaves it alone.
+  sigaction(SIGINT, nullptr, &previous_);
+  if (previous_.sa_handler == SIG_IGN) return;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);

@@ -1,6 +1,7 @@
 // InterruptScope: while it lives, Ctrl-C (SIGINT) asks the running session to
 // stop instead of ending the process. A second Ctrl-C gets the default
-// action and ends the process (the map file's journal keeps it whole).
+// action and ends the process (the map file's journal keeps it whole). A
+// process that was started with Ctrl-C ignored keeps ignoring it.
 //
 // Thread-safety: one scope at a time, made and destroyed on the main thread.
 // The handler only stores to lock-free atomics and calls `stop`, which must

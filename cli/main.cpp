@@ -7,17 +7,21 @@
 
 #include "cli/command.h"
 #include "cli/help_text.h"
+#include "platform/file_size_limits.h"
 
 namespace cli {
 namespace {
 
 // Every subcommand.
 const Command kCommands[] = {
-    {"convert", RunConvert}, {"verify", RunVerify}, {"probe", RunProbe},
-    {"create", RunCreate},   {"info", RunInfo},
+    {"convert", RunConvert}, {"verify", RunVerify}, {"export", RunExport}, {"extract", RunExtract},
+    {"probe", RunProbe},     {"create", RunCreate}, {"info", RunInfo},
 };
 
 int Main(int argc, char** argv) {
+  // A write past `ulimit -f` then fails (and the job stops and reports it)
+  // instead of killing the process in the middle of it.
+  platform::IgnoreFileSizeSignal();
   if (argc < 2) {
     std::fputs(kOverviewHelp, stderr);
     return kExitBadInput;

@@ -14,6 +14,7 @@ void ProgressDisplay::Progress(const convert::ProgressSnapshot& s, bool last) {
     terminal_.ClearProgress();
     return;
   }
+  if (s.phase == convert::SessionPhase::Working) rate_.Observe(s.phaseSeconds, s.filesDone, s.tilesDone);
   const auto now = std::chrono::steady_clock::now();
   if (drawnPhase_ == s.phase && now - lastDraw_ < kRedrawInterval) return;
   drawnPhase_ = s.phase;
@@ -22,11 +23,8 @@ void ProgressDisplay::Progress(const convert::ProgressSnapshot& s, bool last) {
     terminal_.DrawProgress(convert::CountingLine(s.filesDone));
     return;
   }
-  const double seconds = s.phaseSeconds;
-  const double tileRate = seconds > 0 ? static_cast<double>(s.tilesDone) / seconds : 0.0;
-  const double fileRate = seconds > 0 ? static_cast<double>(s.filesDone) / seconds : 0.0;
-  const double left = fileRate > 0 ? static_cast<double>(s.filesTotal - s.filesDone) / fileRate : -1.0;
-  terminal_.DrawProgress(convert::FitProgressLine(s.filesDone, s.filesTotal, tileRate, left, TerminalColumns()));
+  terminal_.DrawProgress(convert::FitProgressLine(s.filesDone, s.filesTotal, rate_.TilesPerSecond(),
+                                                  rate_.SecondsLeft(s.filesTotal), TerminalColumns()));
 }
 
 }  // namespace cli

@@ -1,20 +1,25 @@
 #include "convert/conversion_job.h"
 
-#include <limits.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cassert>
+#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "convert/conversion_pass.h"
 #include "convert/counting_thread.h"
 #include "convert/layouts.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
+#include "convert/tile_selection.h"
+#include "convert/tile_source.h"
 #include "platform/file_io.h"
+#include "platform/file_size_limits.h"
 #include "platform/file_writeback.h"
 #include "platform/folder_search.h"
 #include "platform/message_box.h"
@@ -22,9 +27,11 @@
 #include "platform/utf.h"
 #include "platform/walk_guard.h"
 #include "regex/bad_regexpr.h"
+#include "store/reader_turn.h"
 #include "store/sqlite_database.h"
 #include "store/sqlite_error.h"
 #include "store/tile_inserter.h"
+#include "store/write_failure.h"
 
 namespace convert {
 
@@ -50,7 +57,7 @@ struct CountingResult {
 struct WalkState {
   int pass = 0;                            // CountingPass or ConvertingPass
   int layout = 0;                          // the job's layout, copied when the pass starts
-  int fileCount = 0;                       // files met so far in this pass
+  int fileCount = 0;                       // files (items) met so far in this pass
   ConversionStats* stats = nullptr;        // not owned; where this pass counts: the job's, or `provisional`
   std::unique_ptr<TileRecognizer> recognizer;  // converting pass: the layout's tile rules; null stores nothing
   std::unique_ptr<TileInserter> inserter;  // converting pass: the reused insert statement
@@ -60,9 +67,12 @@ struct WalkState {
   platform::WalkGuard guard;               // folders on the current path (cycle guard)
   int depth = 0;                           // 0 while the source folder itself is walked
   long long pendingTiles = 0;              // tiles stored in the open transaction
+  std::uint64_t pendingBytes = 0;          // their image bytes
   const platform::FolderSearch* parentSearch = nullptr;  // set just before a walk enters a subfolder: the parent's search
   const std::string* subfolderName = nullptr;            // ... and the subfolder's entry name in it
   std::chrono::steady_clock::time_point batchBegun;  // when the open transaction was begun
+  bool committed = false;                  // a batch of this pass has been committed
+  std::unique_ptr<store::ReaderTurn> readerTurn;  // converting pass: lets readers of the map in after each commit
   platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
   std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
@@ -78,6 +88,7 @@ struct WalkState {
   std::vector<std::pair<std::string, SkipReason>> heldSkips;  // skip reports not yet told, oldest first
   int heldErrorCode = 0;                   // halted: SQLite's result code of the error
   std::u16string heldErrorMessage;         // halted: its text
+  bool heldFileSizeLimit = false;          // halted: the write failed at the file system's size limit
 };
 
 void ConversionStats::Reset() {
@@ -89,10 +100,18 @@ void ConversionStats::Reset() {
   duplicates = 0;
   notTiles = 0;
   unreadable = 0;
+  outsideSelection = 0;
+  tooLarge = 0;
   unreadableFolders = 0;
+  vanishedFolders = 0;
   databaseErrors = 0;
   rolledBack = 0;
   databaseErrorCode = 0;
+  fileSizeLimit = false;
+  sourceErrors = 0;
+  rowsOutsideRange = 0;
+  rowsWithoutData = 0;
+  rowsZoomUnfit = 0;
 }
 
 namespace {
@@ -123,20 +142,37 @@ void ForgetPendingTiles(ConversionJob& job) {
   state->stats->tilesStored.fetch_sub(state->pendingTiles, std::memory_order_relaxed);
   state->stats->rolledBack.fetch_add(state->pendingTiles, std::memory_order_relaxed);
   state->pendingTiles = 0;
+  state->pendingBytes = 0;
+}
+
+// Whether the write that failed with `code` met the file system's size
+// limit. Taken while the map file still has the size at which it failed.
+bool FailedAtSizeLimit(ConversionJob& job, int code) {
+  const std::uint64_t pending = job.walkState != nullptr ? job.walkState->pendingBytes : 0;
+  return store::WriteFailedAtSizeLimit(*job.database, code, pending, platform::ReadMountTable());
 }
 
 // Keeps the first error that stops the job, for the summary.
-void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
+void KeepStopReason(ConversionJob& job, int code, const std::u16string& message, bool atSizeLimit) {
   if (job.stats.databaseErrorCode.load() != 0) return;
+  job.stats.fileSizeLimit = atSizeLimit;
   job.stats.databaseErrorCode = code;
   job.stopReason = message;
+}
+
+void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
+  if (job.stats.databaseErrorCode.load() != 0) return;
+  KeepStopReason(job, code, message, FailedAtSizeLimit(job, code));
 }
 
 void BeginTransactionIfNone(ConversionJob& job) {
   SQLite::Database& database = *job.database;
   if (database.inTransaction != 0) return;
   database.inTransaction = 1;
-  if (job.walkState != nullptr) job.walkState->batchBegun = std::chrono::steady_clock::now();
+  if (WalkState* state = job.walkState; state != nullptr) {
+    state->batchBegun = std::chrono::steady_clock::now();
+    if (state->readerTurn) state->readerTurn->BatchBegun(state->committed);
+  }
   database.exec(SQLite::kBeginTransactionSql);  // a failure is shown by exec; the walk goes on
 }
 
@@ -147,6 +183,13 @@ bool BatchDue(const ConversionJob& job, const WalkState& state) {
   return state.pendingTiles > 0 && std::chrono::steady_clock::now() - state.batchBegun >= job.commitInterval;
 }
 
+// After a full disk or an I/O error SQLite leaves the rollback of the failed
+// batch to the next connection that opens the map file: until then the file
+// keeps the batch's pages, its journal lies beside it, and programs that
+// only read the map refuse it. The map is therefore opened anew at once,
+// before any message waits for the user.
+void FinishRollback(ConversionJob& job) { job.rollbackLeft = store::ReopenAfterWriteError(*job.database); }
+
 // The database error path of a tile's insert: roll back the open batch, show
 // one message, stop. The tile whose insert failed is lost with the batch.
 // A failed step may already have made SQLite roll the transaction back; then
@@ -156,14 +199,21 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
   // stop itself, not an error: the batch is rolled back all the same, but
   // nothing is shown and the job ends as a stopped one.
   const bool stopWhileWaiting = job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY;
-  (job.walkState != nullptr ? *job.walkState->stats : job.stats).rolledBack.fetch_add(1, std::memory_order_relaxed);
+  WalkState* state = job.walkState;
+  const bool beside = state != nullptr && state->beside;
+  (state != nullptr ? *state->stats : job.stats).rolledBack.fetch_add(1, std::memory_order_relaxed);
+  if (beside && !stopWhileWaiting) {
+    state->heldFileSizeLimit = FailedAtSizeLimit(job, code);  // before the rollback changes the file
+  } else if (!stopWhileWaiting) {
+    NoteStopReason(job, code, message);
+  }
   SQLite::Database& database = *job.database;
   if (SqliteTransactionOpen(database)) database.rollback();
   database.inTransaction = 0;
   ForgetPendingTiles(job);
   if (stopWhileWaiting) return;
-  WalkState* state = job.walkState;
-  if (state != nullptr && state->beside) {
+  FinishRollback(job);
+  if (beside) {
     // The count still runs: the error is shown once it has ended, where it
     // would have come with the passes one after the other.
     state->halted = true;
@@ -171,22 +221,31 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
     state->heldErrorMessage = message;
     return;
   }
-  NoteStopReason(job, code, message);
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
 }
 
-// Commits the open transaction. A COMMIT that fails has shown its own
-// message (exec); the batch would be lost or left dangling, so the job
-// stops after rolling back whatever SQLite still holds open. Returns false
-// in that case.
+// Commits the open transaction. A COMMIT that fails shows its own message
+// (exec's), once the rollback is finished; the batch would be lost or left
+// dangling, so the job stops after rolling back whatever SQLite still holds
+// open. Returns false in that case.
 bool CommitOpenTransaction(ConversionJob& job) {
   assert(job.walkState == nullptr || !job.walkState->beside);  // nothing is committed before the count has ended
   SQLite::Database& database = *job.database;
   if (database.inTransaction == 0) return true;
   database.inTransaction = 0;
+  platform::RecordingMessageBox held;  // exec's message, shown after the rollback
+  platform::MessageBoxService* boxes = database.messageBoxes();
+  database.setMessageBoxes(&held);
   const int result = database.exec(SQLite::kCommitSql);
+  database.setMessageBoxes(boxes);
+  const auto showHeld = [&] {
+    platform::StderrMessageBox stderrBoxes;
+    for (const platform::RecordingMessageBox::Message& m : held.Messages()) {
+      (boxes != nullptr ? *boxes : stderrBoxes).Show(m.text, m.style);
+    }
+  };
   if (result != SQLITE_OK && database.isOpen != 0) {
     NoteStopReason(job, result,
                    platform::Utf8ToUtf16(database.errorText != nullptr ? database.errorText : sqlite3_errstr(result)));
@@ -195,26 +254,140 @@ bool CommitOpenTransaction(ConversionJob& job) {
       database.rollback();
     }
     ForgetPendingTiles(job);
+    FinishRollback(job);
+    showHeld();
     job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
     return false;
   }
-  if (job.walkState != nullptr) job.walkState->pendingTiles = 0;
+  showHeld();
+  if (job.walkState != nullptr) {
+    job.walkState->pendingTiles = 0;
+    job.walkState->pendingBytes = 0;
+    job.walkState->committed = true;
+  }
   return true;
 }
 
-// Tells the job's listener, if any, that the entry at `path` was not stored.
+// Tells the job's listener, if any, that the item `where` was not stored.
 // While the count runs beside the pass the report is held.
-void ReportSkipped(ConversionJob& job, std::string_view path, SkipReason reason) {
+void ReportSkippedAt(ConversionJob& job, std::string_view where, SkipReason reason) {
   if (job.skipListener == nullptr) return;
-  const std::string_view relative = NativeRelativePath(path, job.sourceFolder);
   WalkState* state = job.walkState;
   if (state != nullptr && state->beside) {
-    state->heldSkips.emplace_back(relative, reason);
+    state->heldSkips.emplace_back(where, reason);
     return;
   }
   if (state != nullptr && state->discarded) return;
-  job.skipListener->Skipped(relative, reason);
+  job.skipListener->Skipped(where, reason);
+}
+
+// The same for the entry at the full path `path` of the source tree.
+void ReportSkipped(ConversionJob& job, std::string_view path, SkipReason reason) {
+  if (job.skipListener != nullptr) ReportSkippedAt(job, NativeRelativePath(path, job.sourceFolder), reason);
+}
+
+// Stores one tile of any source in the open batch (beginning one when none
+// is open), and counts what became of it.
+void StoreTile(ConversionJob& job, WalkState& state, const TileKey& key, const unsigned char* image,
+               std::size_t size, std::string_view where) {
+  ConversionStats& stats = *state.stats;
+  BeginTransactionIfNone(job);
+  TileInserter::Outcome outcome;
+  try {
+    outcome = state.inserter->Insert(key, image, size);
+  } catch (const SQLite::Error& error) {
+    StopOnDatabaseError(job, error.code, error.message);
+    return;
+  }
+  switch (outcome) {
+    case TileInserter::Outcome::Stored:
+      stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
+      ++state.pendingTiles;
+      state.pendingBytes += size;
+      state.bytesSinceWriteback += size;
+      if (state.bytesSinceWriteback >= job.writebackStep) {
+        state.writeback.Start();
+        state.bytesSinceWriteback = 0;
+      }
+      {
+        const auto open = std::chrono::steady_clock::now() - state.batchBegun;
+        state.readerTurn->BatchOpenFor(open);
+        // A reader of the map waits for the whole of a batch that outgrew
+        // SQLite's page cache; a long source does not hold it for longer.
+        // Beside the count nothing is committed: the batch waits for it.
+        if (open >= job.longestBatch && !state.beside) CommitOpenTransaction(job);
+      }
+      break;
+    case TileInserter::Outcome::Duplicate:
+      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
+      ReportSkippedAt(job, where, SkipReason::AlreadyPresent);
+      break;
+    case TileInserter::Outcome::TooBig:
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      ReportSkippedAt(job, where, SkipReason::TooLarge);
+      break;
+    case TileInserter::Outcome::Failed:
+      StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
+      break;
+  }
+}
+
+// The end of a group of tiles (a folder, a run of rows): commits the open
+// batch when it is due, or always at the source's end, and posts the
+// progress. Returns false when a failed commit stopped the job.
+bool EndTileGroup(ConversionJob& job, WalkState& state, bool last) {
+  if (last || BatchDue(job, state)) {
+    if (!CommitOpenTransaction(job)) return false;
+  }
+  Post(job, NotifyConverted, state.fileCount);
+  return true;
+}
+
+// Sets up what every converting pass uses (the insert, the writeback of the
+// map file, the longest value) and makes a stop end any wait for a lock.
+// Returns the database's stop flag before, for EndConverting().
+const std::atomic<int>* BeginConverting(ConversionJob& job, WalkState& state) {
+  assert(job.database != nullptr);
+  state.inserter = std::make_unique<TileInserter>(*job.database);
+  state.readerTurn = std::make_unique<store::ReaderTurn>(*job.database);
+  if (job.database->handle != nullptr) {
+    const char* file = sqlite3_db_filename(job.database->handle, "main");
+    if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
+  }
+  state.longestValue = job.database->handle != nullptr
+                           ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
+                           : UINT64_MAX;
+  const std::atomic<int>* busyStop = job.database->busyStop();
+  job.database->setBusyStop(&job.stopRequested);
+  job.walkState = &state;
+  return busyStop;
+}
+
+// Undoes a converting pass that never happened (its count was stopped): its
+// open transaction is rolled back, so the map file is as it was.
+void RollBackDiscardedPass(ConversionJob& job) {
+  SQLite::Database& database = *job.database;
+  if (SqliteTransactionOpen(database)) {
+    database.inTransaction = 1;
+    database.rollback();
+  }
+  database.inTransaction = 0;
+}
+
+// Ends a converting pass: commits what is open (rolls it back when the pass
+// was discarded) and restores the stop flag.
+void EndConverting(ConversionJob& job, const std::atomic<int>* busyStop) {
+  // The last commit keeps what a stopped job stored, so it waits for a
+  // lock as long as any statement would, stop or not.
+  job.database->setBusyStop(busyStop);
+  if (job.walkState != nullptr && job.walkState->discarded) {
+    RollBackDiscardedPass(job);
+  } else {
+    CommitOpenTransaction(job);
+  }
+  if (job.walkState != nullptr && job.walkState->readerTurn) job.walkState->readerTurn->End();
+  job.walkState = nullptr;
 }
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
@@ -230,49 +403,23 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
     ReportSkipped(job, fullPath, SkipReason::NotTile);
     return;
   }
+  // The selection needs the key only: a tile it leaves out is never opened.
+  if (job.selection != nullptr && !job.selection->Selects(*key)) {
+    stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, SkipReason::OutsideSelection);
+    return;
+  }
   if (state.readAhead) state.readAhead->Reached();
-  // Only regular files are opened: a FIFO or device named like a tile would
-  // block or never end. A file larger than the longest value SQLite stores
-  // could never be inserted, so it is not read into memory at all.
-  // A file whose path is longer than the system takes is not opened, as if
-  // it were opened by the path.
-  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX ||
-      search.ReadEntry(entry.name, &state.buffer, state.longestValue) != platform::ReadStatus::Ok) {
-    stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-    ReportSkipped(job, fullPath, SkipReason::Unreadable);
+  const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &state.buffer, state.longestValue);
+  if (read != platform::ReadStatus::Ok) {
+    const bool tooLarge = read == platform::ReadStatus::TooLarge;
+    (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
+    ReportSkipped(job, fullPath, tooLarge ? SkipReason::TooLarge : SkipReason::Unreadable);
     return;
   }
 
-  BeginTransactionIfNone(job);
-  TileInserter::Outcome outcome;
-  try {
-    outcome = state.inserter->Insert(*key, state.buffer);
-  } catch (const SQLite::Error& error) {
-    StopOnDatabaseError(job, error.code, error.message);
-    return;
-  }
-  switch (outcome) {
-    case TileInserter::Outcome::Stored:
-      stats.tilesStored.fetch_add(1, std::memory_order_relaxed);
-      ++state.pendingTiles;
-      state.bytesSinceWriteback += state.buffer.size();
-      if (state.bytesSinceWriteback >= job.writebackStep) {
-        state.writeback.Start();
-        state.bytesSinceWriteback = 0;
-      }
-      break;
-    case TileInserter::Outcome::Duplicate:
-      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
-      ReportSkipped(job, fullPath, SkipReason::AlreadyPresent);
-      break;
-    case TileInserter::Outcome::TooBig:
-      stats.unreadable.fetch_add(1, std::memory_order_relaxed);
-      ReportSkipped(job, fullPath, SkipReason::Unreadable);
-      break;
-    case TileInserter::Outcome::Failed:
-      StopOnDatabaseError(job, state.inserter->ErrorCode(), state.inserter->ErrorMessage());
-      break;
-  }
+  StoreTile(job, state, *key, state.buffer.data(), state.buffer.size(),
+            job.skipListener != nullptr ? NativeRelativePath(fullPath, job.sourceFolder) : std::string_view());
 }
 
 // Copies the counts a converting pass made while beside the count into the
@@ -283,7 +430,10 @@ void PublishCounts(const ConversionStats& from, ConversionStats& to) {
   to.duplicates = from.duplicates.load();
   to.notTiles = from.notTiles.load();
   to.unreadable = from.unreadable.load();
+  to.outsideSelection = from.outsideSelection.load();
+  to.tooLarge = from.tooLarge.load();
   to.unreadableFolders = from.unreadableFolders.load();
+  to.vanishedFolders = from.vanishedFolders.load();
   to.rolledBack = from.rolledBack.load();
 }
 
@@ -318,7 +468,11 @@ void CatchUp(ConversionJob& job, WalkState& state) {
   }
   state.heldSkips = {};
   if (state.halted) {
-    NoteStopReason(job, state.heldErrorCode, state.heldErrorMessage);
+    if (state.heldErrorCode != 0) {
+      KeepStopReason(job, state.heldErrorCode, state.heldErrorMessage, state.heldFileSizeLimit);
+    } else if (job.stopReason.empty()) {
+      job.stopReason = state.heldErrorMessage;
+    }
     ShowError(job, state.heldErrorMessage);
     stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
     job.stopRequested = 1;
@@ -340,7 +494,8 @@ bool MustLeave(const ConversionJob& job, const WalkState& state) {
   return job.stopRequested.load() != 0 || state.halted || state.discarded;
 }
 
-// Walks one folder and, recursively, every folder below it (see the header).
+// Walks one folder and, recursively, every folder below it, with the pass of
+// `state` (see the header).
 void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folderPath) {
   const int pass = state.pass;
   platform::FolderSearch search;
@@ -351,6 +506,10 @@ void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folde
   // counted and told as unreadable: some of its files may be missing.
   if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {
     state.stats->unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+    struct stat status {};
+    if (!searching && ::lstat(folderPath.c_str(), &status) != 0 && errno == ENOENT) {
+      state.stats->vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
+    }
     ReportSkipped(job, folderPath, SkipReason::FolderUnreadable);
   }
   if (pass == ConvertingPass) BeginTransactionIfNone(job);
@@ -399,27 +558,13 @@ void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folde
     CatchUp(job, state);
     // A stop that came with one of the folder notices told now ends the
     // walk before this folder's notice, as it would have then.
-    if (state.discarded || job.stopRequested.load() != 0) return;
+    if (MustLeave(job, state)) return;
   }
   if (state.beside) {
     state.heldNotices.push_back(state.fileCount);
     return;
   }
-  if (lastFolder || BatchDue(job, state)) {
-    if (!CommitOpenTransaction(job)) return;  // the failed commit stopped the job
-  }
-  Post(job, NotifyConverted, state.fileCount);
-}
-
-// Undoes a converting pass that never happened (its count was stopped): its
-// open transaction is rolled back, so the map file is as it was.
-void RollBackDiscardedPass(ConversionJob& job) {
-  SQLite::Database& database = *job.database;
-  if (SqliteTransactionOpen(database)) {
-    database.inTransaction = 1;
-    database.rollback();
-  }
-  database.inTransaction = 0;
+  EndTileGroup(job, state, lastFolder);
 }
 
 // Sets up the state of one pass, walks the tree from folderPath, and leaves
@@ -438,11 +583,10 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, Count
     state.beside = true;
     state.stats = &state.provisional;
   }
-  job.walkState = &state;
-  bool ready = true;  // the pass could be set up
+  const std::atomic<int>* busyStop = nullptr;
   if (pass == ConvertingPass) {
-    assert(job.database != nullptr);
-    if (state.layout == LayoutGeoKuk || state.layout == LayoutOsmTrackerStorage) {
+    busyStop = BeginConverting(job, state);
+    if (IsFolderLayout(state.layout)) {
       try {
         state.recognizer = std::make_unique<TileRecognizer>(state.layout);
       } catch (const std::exception& error) {
@@ -458,49 +602,24 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, Count
           job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
           job.stopRequested = 1;
         }
-        ready = false;
       }
-    }
-    if (ready && state.recognizer) {
-      state.inserter = std::make_unique<TileInserter>(*job.database);
-      if (job.database->handle != nullptr) {
-        const char* file = sqlite3_db_filename(job.database->handle, "main");
-        if (file != nullptr) state.writeback.Attach(file);  // not found: the writing waits for the commits
-      }
-      state.longestValue = job.database->handle != nullptr
-                               ? static_cast<std::uint64_t>(sqlite3_limit(job.database->handle, SQLITE_LIMIT_LENGTH, -1))
-                               : UINT64_MAX;
       // Beside the count, the files counted so far tell whether the tree is
       // large enough.
       const long long known = state.beside ? job.stats.filesSeen.load() : job.stats.filesCounted.load();
-      if (job.readAheadMinFiles >= 0 && known >= job.readAheadMinFiles) {
-        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow);
+      if (state.recognizer && job.readAheadMinFiles >= 0 && known >= job.readAheadMinFiles) {
+        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow, job.selection);
         if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
       }
     }
   }
-  // A stop ends a wait for another program's lock at once.
-  const std::atomic<int>* busyStop = nullptr;
-  if (pass == ConvertingPass) {
-    busyStop = job.database->busyStop();
-    job.database->setBusyStop(&job.stopRequested);
-  }
-  if (ready) WalkFolderIn(job, state, folderPath);
+  job.walkState = &state;
+  if (!MustLeave(job, state)) WalkFolderIn(job, state, folderPath);
   if (state.beside) CatchUp(job, state);
   if (state.readAhead) {
     state.readAhead->Stop();
     if (!state.discarded) job.stats.readAheadStarted = state.readAhead->Started();
   }
-  if (pass == ConvertingPass) {
-    // The last commit keeps what a stopped job stored, so it waits for a
-    // lock as long as any statement would, stop or not.
-    job.database->setBusyStop(busyStop);
-    if (state.discarded) {
-      RollBackDiscardedPass(job);
-    } else {
-      CommitOpenTransaction(job);
-    }
-  }
+  if (pass == ConvertingPass) EndConverting(job, busyStop);
   job.fileCount = state.fileCount;
   job.walkState = nullptr;
 }
@@ -530,11 +649,88 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   WalkFolderIn(*this, *walkState, folderPath);
 }
 
-void RunConversion(ConversionJob& job) {
-  job.stats.Reset();
-  job.stopReason.clear();
-  job.fileCount = 0;
-  job.stats.pass = CountingPass;
+ConvertingPassScope::ConvertingPassScope(ConversionJob& job) : job_(job), state_(std::make_unique<WalkState>()) {
+  assert(job.walkState == nullptr);
+  state_->pass = ConvertingPass;
+  state_->layout = job.layout;
+  state_->stats = &job.stats;
+  busyStop_ = BeginConverting(job_, *state_);
+}
+
+ConvertingPassScope::~ConvertingPassScope() { EndConverting(job_, busyStop_); }
+
+void ConvertingPassScope::Met() {
+  job_.fileCount = ++state_->fileCount;
+  job_.stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
+}
+
+void ConvertingPassScope::Store(const TileKey& key, const unsigned char* image, std::size_t size,
+                                std::string_view where) {
+  StoreTile(job_, *state_, key, image, size, where);
+}
+
+void ConvertingPassScope::Skipped(std::string_view where, SkipReason reason) {
+  ConversionStats& stats = job_.stats;
+  switch (reason) {
+    case SkipReason::AlreadyPresent:
+      stats.duplicates.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::Unreadable:
+      stats.unreadable.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::TooLarge:
+      stats.tooLarge.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::FolderUnreadable:
+      stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::RowOutsideRange:
+      stats.rowsOutsideRange.fetch_add(1, std::memory_order_relaxed);
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::RowWithoutData:
+      stats.rowsWithoutData.fetch_add(1, std::memory_order_relaxed);
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::RowZoomDoesNotFit:
+      stats.rowsZoomUnfit.fetch_add(1, std::memory_order_relaxed);
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::NotTile:
+      stats.notTiles.fetch_add(1, std::memory_order_relaxed);
+      break;
+    case SkipReason::OutsideSelection:
+      stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
+      break;
+  }
+  ReportSkippedAt(job_, where, reason);
+}
+
+bool ConvertingPassScope::GroupEnd(bool last) { return EndTileGroup(job_, *state_, last); }
+
+std::uint64_t ConvertingPassScope::LongestValue() const { return state_->longestValue; }
+
+void StopOnSourceError(ConversionJob& job, int code, const std::u16string& message) {
+  if (job.stats.sourceErrors.load() != 0) return;
+  NoteStopReason(job, code, message);
+  ShowError(job, message);
+  job.stats.sourceErrors.fetch_add(1, std::memory_order_relaxed);
+  job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+  job.stopRequested = 1;
+}
+
+void RunPassesInTurn(ConversionJob& job, TileSource& source) {
+  source.Convert(job, CountingPass);
+  job.stats.filesCounted = job.fileCount;
+  if (job.stopRequested.load() == 0) {
+    job.fileCount = 0;
+    job.stats.filesSeen = 0;
+    job.stats.pass = ConvertingPass;
+    source.Convert(job, ConvertingPass);
+  }
+}
+
+void RunFolderPasses(ConversionJob& job) {
   CountingResult counted;
   bool beside = false;  // the converting pass begins while the count goes on
   {
@@ -552,15 +748,25 @@ void RunConversion(ConversionJob& job) {
       job.stats.filesCounted = counted.fileCount;
       job.fileCount = counted.fileCount;
     }
-  } else {
-    job.stats.filesCounted = counted.fileCount;
-    job.fileCount = counted.fileCount;
-    if (!counted.stopped) {
-      job.stats.filesSeen = 0;
-      job.stats.pass = ConvertingPass;
-      WalkTree(job, job.sourceFolder, ConvertingPass);
-    }
+    return;
   }
+  job.stats.filesCounted = counted.fileCount;
+  job.fileCount = counted.fileCount;
+  if (!counted.stopped) {
+    job.stats.filesSeen = 0;
+    job.stats.pass = ConvertingPass;
+    WalkTree(job, job.sourceFolder, ConvertingPass);
+  }
+}
+
+void RunConversion(ConversionJob& job) {
+  job.stats.Reset();
+  job.stopReason.clear();
+  job.rollbackLeft.clear();
+  job.fileCount = 0;
+  job.stats.pass = CountingPass;
+  const std::unique_ptr<TileSource> source = MakeTileSource(job.layout);
+  source->ConvertPasses(job);
   job.stopRequested = 0;
   job.running = 0;
   Post(job, NotifyFinished, job.fileCount);

@@ -68,6 +68,23 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     outcome.status = ConversionStatus::SourceRefused;
     return outcome;
   }
+  if (!AreaFitsLayout(request.selection, outcome.source.layout)) {
+    outcome.status = ConversionStatus::SelectionRefused;
+    return outcome;
+  }
+
+  // The turn is held until Run() returns, so the next conversion of this map
+  // starts once this one has closed the file.
+  struct TurnRelease {
+    platform::ProcessLock& lock;
+    ~TurnRelease() { lock.Release(); }
+  } turnRelease{writerTurn_};
+  if (!TakeMapWriterTurn(writerTurn_, request.map, stopped_, [observer] {
+        if (observer != nullptr) observer->WaitingForOtherWriter();
+      })) {
+    outcome.status = ConversionStatus::Stopped;
+    return outcome;
+  }
 
   platform::StderrMessageBox stderrMessages;
   platform::MessageBoxService* messages = request.messages != nullptr ? request.messages : &stderrMessages;
@@ -85,6 +102,8 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   }
 
   platform::QueueChannel notifications;
+  const SelectionFilter filter(request.selection);
+  job_.selection = request.selection.Everything() ? nullptr : &filter;
   job_.layout = outcome.source.layout;
   job_.sourceFolder = request.source;
   job_.database = &db;
@@ -101,6 +120,7 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     platform::WorkerThread worker;
     if (!worker.Start([this] { ConversionThreadProc(&job_); })) {
       job_.running = 0;
+      job_.selection = nullptr;
       outcome.status = ConversionStatus::NoWorker;
       return outcome;
     }
@@ -136,6 +156,7 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
     if (observer != nullptr) observer->Progress(passes.Snapshot(job_, totalFiles), true);
   }
   outcome.seconds = SecondsSince(start);
+  job_.selection = nullptr;  // the filter ends with this call
   db.close();
 
   const ConversionStats& stats = job_.stats;
@@ -147,13 +168,22 @@ ConversionOutcome ConversionSession::Run(const ConversionRequest& request, Progr
   counts.duplicates = stats.duplicates.load();
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
+  counts.outsideSelection = stats.outsideSelection.load();
+  counts.tooLarge = stats.tooLarge.load();
   counts.rolledBack = stats.rolledBack.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
+  counts.vanishedFolders = stats.vanishedFolders.load();
+
+  counts.rowsOutsideRange = stats.rowsOutsideRange.load();
+  counts.rowsWithoutData = stats.rowsWithoutData.load();
+  counts.rowsZoomUnfit = stats.rowsZoomUnfit.load();
 
   if (stats.databaseErrors.load() != 0) {
-    outcome.status = ConversionStatus::DatabaseError;
+    outcome.status = stats.sourceErrors.load() != 0 ? ConversionStatus::SourceReadFailed : ConversionStatus::DatabaseError;
     outcome.errorCode = stats.databaseErrorCode.load();
     outcome.errorText = platform::Utf16ToUtf8(job_.stopReason);
+    outcome.fileSizeLimit = stats.fileSizeLimit.load();
+    outcome.rollbackLeft = job_.rollbackLeft;
   } else if (stopped_.load() != 0) {
     outcome.status = ConversionStatus::Stopped;
   }

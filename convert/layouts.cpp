@@ -1,6 +1,7 @@
 #include "convert/layouts.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -81,12 +82,20 @@ std::u16string JoinParts(const std::vector<std::u16string>& parts, std::size_t c
 
 }  // namespace
 
+bool IsFolderLayout(int layout) {
+  return layout == LayoutGeoKuk || layout == LayoutOsmTrackerStorage || layout == LayoutTms;
+}
+
 const char* LayoutCaption(int layout) {
   switch (layout) {
     case LayoutGeoKuk:
       return "GeoKuk";
     case LayoutOsmTrackerStorage:
       return "OSM Tracker Storage";
+    case LayoutTms:
+      return "TMS";
+    case LayoutMbtiles:
+      return "MBTiles";
     default:
       return "";
   }
@@ -152,6 +161,52 @@ std::optional<TileKey> DecodeOsmTrackerStorageKey(const std::u16string& relative
   key.z = *z;
   key.sourceIsText = false;
   return key;
+}
+
+std::optional<TileKey> DecodeTmsKey(const std::u16string& relativePath) {
+  std::optional<TileKey> key = DecodeOsmTrackerStorageKey(relativePath);
+  if (!key) return std::nullopt;
+  const long long zoom = static_cast<long long>(kZoomBase) - key->z;
+  // Rows of zoom 31 still fit an int; a higher zoom has rows no int holds.
+  if (zoom > 31) return std::nullopt;
+  const long long last = (1LL << zoom) - 1;
+  if (key->y > last) return std::nullopt;
+  key->y = static_cast<int>(last - key->y);
+  return key;
+}
+
+namespace {
+
+// The zoom level of `key` when it has one or two decimal digits, as the
+// layouts' names carry it.
+std::optional<int> NameableZoom(const TileKey& key) {
+  const long long zoom = static_cast<long long>(kZoomBase) - key.z;
+  if (zoom < 0 || zoom > 99 || key.x < 0 || key.y < 0) return std::nullopt;
+  return static_cast<int>(zoom);
+}
+
+}  // namespace
+
+std::optional<TileFilePath> GeoKukTilePath(const TileKey& key, const std::string& name) {
+  const std::optional<int> zoom = NameableZoom(key);
+  if (!zoom) return std::nullopt;
+  char x[16];
+  char y[16];
+  std::snprintf(x, sizeof x, "%07x", static_cast<unsigned>(key.x));
+  std::snprintf(y, sizeof y, "%07x", static_cast<unsigned>(key.y));
+  TileFilePath path;
+  path.folder = std::string(x, 2) + '/' + std::string(y, 2) + '/' + std::string(x + 2, 2) + '/' + std::string(y + 2, 2);
+  path.name = name + '_' + std::to_string(*zoom) + '_' + x + '_' + y + ".kachle";
+  return path;
+}
+
+std::optional<TileFilePath> OsmTrackerStorageTilePath(const TileKey& key, const std::string& extension) {
+  const std::optional<int> zoom = NameableZoom(key);
+  if (!zoom) return std::nullopt;
+  TileFilePath path;
+  path.folder = std::to_string(*zoom) + '/' + std::to_string(key.x);
+  path.name = std::to_string(key.y) + '.' + extension;
+  return path;
 }
 
 }  // namespace convert

@@ -5,8 +5,10 @@
 #include "convert/layouts.h"
 #include "convert/source_paths.h"
 #include "convert/tile_matcher.h"
+#include "platform/file_io.h"
 #include "platform/folder_search.h"
 #include "platform/walk_guard.h"
+#include "store/mbtiles_reader.h"
 
 namespace convert {
 
@@ -28,12 +30,15 @@ bool ProbeFolder(const std::string& path, const std::string& sourcePath, bool au
     platform::FolderEntry entry;
     bool found = false;
     while (!found && search.Next(&entry)) {
-      if (entry.isDirectory && (entry.name == "." || entry.name == "..")) continue;
+      // "." and "..", and hidden names: the ".nomedia" of a phone's tile
+      // folder and the ".DS_Store" of a copied tree sort first, but say
+      // nothing about the layout.
+      if (IsHiddenName(entry.name)) continue;
       next = JoinPath(path, entry.name);
       isFile = !entry.isDirectory;
       found = true;
     }
-    if (!found) {  // no entry besides "." and "..": accepted
+    if (!found) {  // no entry besides hidden ones: accepted
       if (empty != nullptr) *empty = true;
       return true;
     }
@@ -59,10 +64,25 @@ bool ProbeFolder(const std::string& path, const std::string& sourcePath, bool au
 
 }  // namespace
 
+namespace {
+
+// A source that is a file: an MBTiles file is detected as one (and is the
+// deciding file). Any other file is accepted as a folder that cannot be
+// searched is, with no layout; the job then says why it cannot read it.
+bool ProbeFile(const std::string& path, bool autoDetect, int* layoutChoice, std::string* decidingFile) {
+  if (!store::IsMbtilesFile(path)) return true;
+  if (decidingFile != nullptr) *decidingFile = path;
+  if (autoDetect) *layoutChoice = LayoutMbtiles;
+  return true;
+}
+
+}  // namespace
+
 bool ProbeSourceFolder(const std::string& path, const std::string& sourcePath, bool autoDetect,
                        int* layoutChoice, std::string* decidingFile) {
   assert(layoutChoice != nullptr);
   if (decidingFile != nullptr) decidingFile->clear();
+  if (platform::IsRegularFile(path)) return ProbeFile(path, autoDetect, layoutChoice, decidingFile);
   platform::WalkGuard guard;
   return ProbeFolder(path, sourcePath, autoDetect, layoutChoice, decidingFile, guard);
 }
@@ -70,9 +90,14 @@ bool ProbeSourceFolder(const std::string& path, const std::string& sourcePath, b
 ProbeOutcome ProbeSource(const std::string& sourcePath, int* layoutChoice) {
   assert(layoutChoice != nullptr);
   ProbeOutcome outcome;
+  if (platform::IsRegularFile(sourcePath)) {
+    outcome.accepted = ProbeFile(sourcePath, true, layoutChoice, &outcome.decidingFile);
+    return outcome;
+  }
   platform::WalkGuard guard;
   outcome.accepted =
       ProbeFolder(sourcePath, sourcePath, true, layoutChoice, &outcome.decidingFile, guard, &outcome.folderEmpty);
+  outcome.tileMapResource = platform::IsRegularFile(JoinPath(sourcePath, kTileMapResourceName));
   return outcome;
 }
 

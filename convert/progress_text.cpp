@@ -65,6 +65,10 @@ std::string RateText(long long tiles, double seconds) {
   return text;
 }
 
+std::string OutsideText(bool selected, long long outside) {
+  return selected ? ", " + std::to_string(outside) + " outside the selection" : "";
+}
+
 std::string StoppedPrefix(bool stopped, const std::string& reason) {
   if (!stopped) return "";
   return "stopped: " + (reason.empty() ? std::string("interrupted") : reason) + ": ";
@@ -107,9 +111,12 @@ std::string FitProgressLine(long long done, long long total, double tilesPerSeco
   const Parts p = MakeParts(done, total, tilesPerSecond, secondsLeft);
   const int room = columns - 1;
   // The texts after the bar, from the fullest to the shortest.
-  const std::vector<std::string> tails = {Join({&p.counter, &p.percent, &p.rate, &p.left}),
-                                          Join({&p.counter, &p.percent, &p.left}),
-                                          Join({&p.counter, &p.percent})};
+  std::vector<std::string> tails;
+  if (std::isfinite(tilesPerSecond) && tilesPerSecond >= 0) {
+    tails.push_back(Join({&p.counter, &p.percent, &p.rate, &p.left}));
+    tails.push_back(Join({&p.counter, &p.percent, &p.left}));
+  }
+  tails.push_back(Join({&p.counter, &p.percent}));
   for (const std::string& tail : tails) {
     const int barWidth = std::min(kWideBar, room - static_cast<int>(tail.size() + kGap.size()) - 2);
     if (barWidth >= kNarrowBar) return Bar(Fraction(done, total), barWidth) + kGap + tail;
@@ -120,12 +127,44 @@ std::string FitProgressLine(long long done, long long total, double tilesPerSeco
   return FitLine(p.percent, columns);
 }
 
+void PassRate::Observe(double seconds, long long filesDone, long long tilesDone) {
+  if (!started_) {
+    started_ = true;
+    firstSeconds_ = seconds;
+    firstFiles_ = filesDone;
+    firstTiles_ = tilesDone;
+  }
+  seconds_ = seconds;
+  files_ = filesDone;
+  tiles_ = tilesDone;
+}
+
+bool PassRate::Known() const {
+  if (!started_) return false;
+  const double watched = seconds_ - firstSeconds_;
+  if (watched >= kRateSteadySeconds) return true;
+  return watched >= kRateShortestSeconds && tiles_ - firstTiles_ >= kRateSteadyTiles;
+}
+
+double PassRate::TilesPerSecond() const {
+  if (!Known()) return -1;
+  return static_cast<double>(tiles_ - firstTiles_) / (seconds_ - firstSeconds_);
+}
+
+double PassRate::SecondsLeft(long long filesTotal) const {
+  if (!Known() || files_ <= firstFiles_) return -1;
+  const double filesPerSecond = static_cast<double>(files_ - firstFiles_) / (seconds_ - firstSeconds_);
+  return static_cast<double>(std::max(0LL, filesTotal - files_)) / filesPerSecond;
+}
+
 std::string SummaryLine(const SummaryNumbers& n) {
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
-  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
+  line += std::to_string(n.filesSeen) + " " + n.unit + " seen, " + std::to_string(n.tilesStored) + " tiles stored, " +
           std::to_string(n.duplicates) + " already present, " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
+  if (n.tooLarge > 0) line += ", " + std::to_string(n.tooLarge) + " too large";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
+  line += OutsideText(n.selected, n.outsideSelection);
   if (n.stopped) {
     line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
             std::to_string(n.notReached) + " not reached";
@@ -136,12 +175,37 @@ std::string SummaryLine(const SummaryNumbers& n) {
 std::string VerifySummaryLine(const VerifyNumbers& n) {
   const long long checked = n.identical + n.missing + n.different;
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
-  line += std::to_string(n.filesSeen) + " files seen, " + std::to_string(checked) + " tiles checked: " +
+  line += std::to_string(n.filesSeen) + " " + n.unit + " seen, " + std::to_string(checked) + " tiles checked: " +
           std::to_string(n.identical) + " identical, " + std::to_string(n.missing) + " missing, " +
           std::to_string(n.different) + " different; " + std::to_string(n.notTiles) + " not tiles, " +
           std::to_string(n.unreadable) + " unreadable";
+  if (n.tooLarge > 0) line += ", " + std::to_string(n.tooLarge) + " too large";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
+  line += OutsideText(n.selected, n.outsideSelection);
   return line + RateText(checked, n.seconds);
+}
+
+std::string ExportSummaryLine(const ExportNumbers& n) {
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.rowsSeen) + " rows read, " + std::to_string(n.written) + " tiles written, " +
+          std::to_string(n.alreadyPresent) + " already present, " + std::to_string(n.skipped) + " skipped" +
+          OutsideText(n.selected, n.outsideSelection);
+  if (n.stopped) {
+    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
+            std::to_string(n.notReached) + " not reached";
+  }
+  return line + RateText(n.written, n.seconds);
+}
+
+std::string ExtractSummaryLine(const ExtractNumbers& n) {
+  std::string line = StoppedPrefix(n.stopped, n.stopReason);
+  line += std::to_string(n.rowsInMap) + " rows in the map, " + std::to_string(n.copied) + " copied, " +
+          std::to_string(n.alreadyPresent) + " already present" + OutsideText(true, n.outsideSelection);
+  if (n.stopped) {
+    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
+            std::to_string(n.notReached) + " not reached";
+  }
+  return line + RateText(n.copied, n.seconds);
 }
 
 }  // namespace convert

@@ -9,6 +9,7 @@
 
 #include "convert/source_paths.h"
 #include "convert/tile_recognizer.h"
+#include "convert/tile_selection.h"
 #include "platform/folder_search.h"
 #include "platform/walk_guard.h"
 
@@ -31,8 +32,9 @@ struct ReadAhead::Walk {
   bool done = false;               // stop walking: quit asked, or the tree is in memory
 };
 
-ReadAhead::ReadAhead(std::string sourceFolder, int layout, std::uint64_t windowBytes)
-    : sourceFolder_(std::move(sourceFolder)), layout_(layout), windowBytes_(windowBytes) {}
+ReadAhead::ReadAhead(std::string sourceFolder, int layout, std::uint64_t windowBytes,
+                     const SelectionFilter* selection)
+    : sourceFolder_(std::move(sourceFolder)), layout_(layout), windowBytes_(windowBytes), selection_(selection) {}
 
 ReadAhead::~ReadAhead() { Stop(); }
 
@@ -80,7 +82,8 @@ void ReadAhead::WalkFolder(Walk& w, const std::string& path, const platform::Fol
       continue;
     }
     JoinPathInto(path, entry.name, &filePath);
-    if (w.recognizer.Recognize(RelativePath(filePath, sourceFolder_), entry.name)) Prefetch(w, search, entry, filePath);
+    const std::optional<TileKey> key = w.recognizer.Recognize(RelativePath(filePath, sourceFolder_), entry.name);
+    if (key && (selection_ == nullptr || selection_->Selects(*key))) Prefetch(w, search, entry, filePath);
   }
 }
 

@@ -24,8 +24,8 @@
 // job but its own copy of the source folder and layout.
 //
 // Invariants:
-//  1. The helper never opens a file that is not a regular file, and never
-//     reads file content into process memory.
+//  1. The helper never opens a file that is not a regular file or that the
+//     selection leaves out, and never reads file content into process memory.
 //  2. After Stop() returns, the helper thread has ended.
 //  3. The tiles the helper has passed but the worker has not reached hold at
 //     most windowBytes, but for the one tile that crossed the bound.
@@ -45,6 +45,8 @@ struct FolderEntry;
 }  // namespace platform
 
 namespace convert {
+
+class SelectionFilter;
 
 // The default of ConversionJob::readAheadWindow: tile data the read-ahead
 // may be ahead of the worker.
@@ -66,8 +68,11 @@ inline constexpr int kWarmRun = 256;
 
 class ReadAhead {
  public:
-  // Prepares a read-ahead of the tiles of `layout` below `sourceFolder`.
-  ReadAhead(std::string sourceFolder, int layout, std::uint64_t windowBytes);
+  // Prepares a read-ahead of the tiles of `layout` below `sourceFolder`;
+  // with a selection (not owned, may be null; it must outlive the helper)
+  // only of the tiles it takes, which are the ones the worker reaches.
+  ReadAhead(std::string sourceFolder, int layout, std::uint64_t windowBytes,
+            const SelectionFilter* selection = nullptr);
   ~ReadAhead();  // stops the helper
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
@@ -76,8 +81,8 @@ class ReadAhead {
   // without read-ahead) when it cannot be started.
   bool Start();
 
-  // The worker has reached one more tile (recognised, about to be read or
-  // given up), in walk order.
+  // The worker has reached one more tile (recognised and selected, about to
+  // be read or given up), in walk order.
   void Reached() { reached_.fetch_add(1, std::memory_order_relaxed); }
 
   // Asks the helper to end and waits for it; it ends after the file it is
@@ -103,6 +108,7 @@ class ReadAhead {
   const std::string sourceFolder_;     // the job's source folder, copied
   const int layout_;                   // the job's layout
   const std::uint64_t windowBytes_;    // how far ahead the helper may be
+  const SelectionFilter* selection_;   // not owned, may be null: the tiles the job takes
   std::atomic<long long> reached_{0};  // tiles the worker has reached
   std::atomic<bool> quit_{false};      // set by Stop()
   std::atomic<long long> started_{0};  // tiles whose reading the helper started

@@ -26,6 +26,9 @@ class ProgressObserver {
   virtual ~ProgressObserver() = default;
   // `last` is true for the call made when the walk has ended.
   virtual void Progress(const ProgressSnapshot& snapshot, bool last) = 0;
+  // Called once, before anything is opened, when another conversion is
+  // writing the same map file and the session waits for it to end.
+  virtual void WaitingForOtherWriter() {}
 };
 
 }  // namespace convert

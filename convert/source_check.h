@@ -1,6 +1,7 @@
-// SourceCheck: what the command line settles about a source folder before a
-// job walks it: that it is a folder that can be listed, and which layout its
-// tiles have (the one asked for, or the probe's).
+// SourceCheck: what the command line settles about a source before a job
+// reads it: that it is a folder that can be listed, and which layout its
+// tiles have (the one asked for, or the probe's); or that it is a file that
+// opens as an MBTiles file (its content decides, not its name).
 //
 // A folder that the probe refuses, or in which it finds no file to tell the
 // layout by, is described well enough to say what to do: the file that
@@ -21,8 +22,10 @@ namespace convert {
 inline constexpr int kDetectLayout = -1;
 
 enum class SourceStatus {
-  Ready,        // a folder, listed, with a layout
-  NotAFolder,   // missing, or not a folder
+  Ready,        // a folder, listed, with a layout; or an MBTiles file (LayoutMbtiles)
+  NotAFolder,   // missing, or not a folder (a file, for a folder layout asked for)
+  NotMbtiles,   // a file, or --layout mbtiles, that is no MBTiles file; `reason` says why
+  Busy,         // an MBTiles file that another program held locked for longer than the busy timeout
   Unreadable,   // a folder that cannot be listed; `reason` says why
   Refused,      // the probe's deciding file is no tile of either layout
   Empty,        // layout detection asked for, but the folder holds nothing
@@ -35,7 +38,7 @@ using SourceHint = SourceSuggestion;
 struct SourceCheck {
   SourceStatus status = SourceStatus::Ready;
   int layout = kDetectLayout;   // Ready: the layout to use
-  std::string reason;           // Unreadable: the system's reason
+  std::string reason;           // Unreadable: the system's reason; NotMbtiles, Busy: why the file cannot be read
   ProbeOutcome probe;           // what the probe met (detection only)
   std::vector<SourceHint> hints;  // Refused, NoLayout: folders to give instead
 };
@@ -45,5 +48,10 @@ inline constexpr std::size_t kMaxSourceHints = 5;
 
 // Checks `source`; `layout` is a Layout or kDetectLayout.
 SourceCheck CheckSource(const std::string& source, int layout);
+
+// The layout a job reads `source` with when `chosen` was chosen for it (the
+// window's radio buttons): a source that is a file can only be an MBTiles
+// file, a folder is read in the chosen layout.
+int SourceLayoutFor(const std::string& source, int chosen);
 
 }  // namespace convert

@@ -34,6 +34,16 @@ bool OpenWalkedFolder(platform::FolderSearch& search, const std::string& path, c
   return search.OpenEntry(*parent, *name, platform::EntryDetail::KindOnly);
 }
 
+platform::ReadStatus ReadTileFile(const platform::FolderSearch& search, const platform::FolderEntry& entry,
+                                  const std::string& fullPath, std::vector<unsigned char>* buffer,
+                                  std::uint64_t longestValue) {
+  assert(buffer != nullptr);
+  if (entry.kind != platform::EntryKind::Regular || fullPath.size() >= PATH_MAX) {
+    return platform::ReadStatus::CannotOpen;
+  }
+  return search.ReadEntry(entry.name, buffer, longestValue);
+}
+
 namespace {
 
 // fullPath without the source folder text at its start (the folder text

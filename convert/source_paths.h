@@ -1,6 +1,6 @@
 // Paths of a source tree: joining a folder and an entry name, opening the
-// folders of a walk, and the relative path that the layout patterns are
-// matched against.
+// folders and reading the tiles of a walk, and the relative path that the
+// layout patterns are matched against.
 //
 // Native paths are bytes and stay bytes for every file system call. The
 // relative path is the only path turned into UTF-16: it is the text the
@@ -16,11 +16,16 @@
 //     the same text deeper in the path stays.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/file_io.h"
 
 namespace platform {
 class FolderSearch;
+struct FolderEntry;
 }
 
 namespace convert {
@@ -39,6 +44,16 @@ void JoinPathInto(const std::string& folder, const std::string& name, std::strin
 // cannot be opened. REQUIRES: name != nullptr when parent != nullptr.
 bool OpenWalkedFolder(platform::FolderSearch& search, const std::string& path, const platform::FolderSearch* parent,
                       const std::string* name);
+
+// Reads the tile `entry` of the folder `search` is walking (its full path
+// `fullPath`) whole into *buffer, as both walks must: only a regular file is
+// opened (a FIFO or device named like a tile would block or never end), a
+// path longer than the system takes is not opened (as if it were opened by
+// the path), and a file longer than `longestValue` (the longest value SQLite
+// stores) is TooLarge without being read. REQUIRES: buffer != nullptr.
+platform::ReadStatus ReadTileFile(const platform::FolderSearch& search, const platform::FolderEntry& entry,
+                                  const std::string& fullPath, std::vector<unsigned char>* buffer,
+                                  std::uint64_t longestValue);
 
 // The full native path with the source folder removed once at its start,
 // converted to UTF-16 (invalid UTF-8 bytes become U+FFFD), every '/' written

@@ -27,6 +27,7 @@ const std::u16string* ConversionPatternFor(int layout) {
     case LayoutGeoKuk:
       return &kGeoKukPattern;
     case LayoutOsmTrackerStorage:
+    case LayoutTms:
       return &kOsmTrackerStoragePattern;
     default:
       return nullptr;

@@ -2,7 +2,8 @@
 // a tile of a layout, and what its key is.
 //
 // A file is a tile when the layout's pattern matches its relative path up to
-// the end of the path and the key decodes from it (layouts.h). The converting
+// the end of the path and the key decodes from it (layouts.h); a GeoKuk tile's
+// name must also be UTF-8, since its source name is stored as text. The converting
 // pass and the verification of a map against its source both ask this class,
 // so their rules can never differ.
 //
@@ -13,6 +14,8 @@
 //  1. A recognizer made for a value that is no layout recognises nothing.
 //  2. Recognize() returns a key only for paths that the layout's pattern
 //     matches.
+//  3. A GeoKuk key's source text is made of the file name's own bytes,
+//     never of replacement characters.
 #pragma once
 
 #include <memory>
@@ -27,8 +30,8 @@ class TileMatcher;
 
 class TileRecognizer {
  public:
-  // Compiles the pattern of `layout` (LayoutGeoKuk or
-  // LayoutOsmTrackerStorage). Throws regex::bad_regexpr if the engine cannot
+  // Compiles the pattern of `layout` (LayoutGeoKuk, LayoutOsmTrackerStorage
+  // or LayoutTms). Throws regex::bad_regexpr if the engine cannot
   // compile it (the patterns are fixed texts; this means a broken engine).
   explicit TileRecognizer(int layout);
   ~TileRecognizer();

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "convert/layouts.h"
 #include "platform/utf.h"
 #include "store/map_file.h"
 
@@ -148,8 +149,23 @@ bool ParseArea(std::string_view text, store::GeoArea* area, std::string* why) {
 }
 
 bool AreaFitsWebMercator(const store::GeoArea& area) {
-  constexpr double kLimit = store::kWebMercatorMaxLatitude + 1e-9;
+  constexpr double kLimit = kWebMercatorAreaLatitude + 1e-9;
   return std::abs(area.south) <= kLimit && std::abs(area.north) <= kLimit;
+}
+
+bool AreaFitsLayout(const TileSelection& selection, int layout) {
+  const bool webMercator = layout == LayoutOsmTrackerStorage || layout == LayoutTms || layout == LayoutMbtiles;
+  if (!selection.area || !webMercator) return true;
+  return AreaFitsWebMercator(*selection.area);
+}
+
+std::optional<std::vector<long long>> SelectedZValues(const TileSelection& selection) {
+  if (!selection.zooms) return std::nullopt;
+  std::vector<long long> z;
+  for (int zoom = 0; zoom <= kMaxSelectableZoom; ++zoom) {
+    if (selection.zooms->test(static_cast<std::size_t>(zoom))) z.push_back(kZoomBase - zoom);
+  }
+  return z;
 }
 
 SelectionFilter::SelectionFilter(const TileSelection& selection) : selection_(selection) {

@@ -62,9 +62,23 @@ bool ParseSourceList(std::string_view text, std::vector<std::u16string>* sources
 // longitude beyond ±180, south above north, west east of east.
 bool ParseArea(std::string_view text, store::GeoArea* area, std::string* why);
 
-// True when the area lies within the Web Mercator grid's latitudes
-// (±85.05112878); a selection applied to Web Mercator tiles must.
+// The largest latitude an area for Web Mercator tiles may name: the grid's
+// edge (±85.0511288) rounded outward at five decimals, as `cvmap info`
+// prints the extent of a level that reaches the edge.
+inline constexpr double kWebMercatorAreaLatitude = 85.05113;
+
+// True when the area lies within the Web Mercator grid's latitudes (up to
+// kWebMercatorAreaLatitude); a selection applied to Web Mercator tiles must.
 bool AreaFitsWebMercator(const store::GeoArea& area);
+
+// True unless the selection has an area that reaches beyond the Web Mercator
+// grid and the tiles of `layout` are Web Mercator tiles (OSM Tracker
+// Storage, TMS, MBTiles). An area for GeoKuk tiles may reach any latitude.
+bool AreaFitsLayout(const TileSelection& selection, int layout);
+
+// The `z` values of the zoom levels the selection takes, or nullopt when it
+// takes every level.
+std::optional<std::vector<long long>> SelectedZValues(const TileSelection& selection);
 
 // A selection prepared for many tiles.
 class SelectionFilter {

@@ -2,9 +2,8 @@
 
 #include <chrono>
 
-#include "platform/notification.h"
+#include "convert/worker_progress.h"
 #include "platform/utf.h"
-#include "platform/worker_thread.h"
 #include "store/sqlite_database.h"
 
 namespace convert {
@@ -12,11 +11,6 @@ namespace convert {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How often the session wakes to report progress.
-constexpr std::chrono::milliseconds kProgressInterval{200};
-// The worker's one notice: the walk has ended.
-constexpr int kWalkEnded = 1;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -64,6 +58,10 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
     outcome.status = VerifyStatus::SourceRefused;
     return outcome;
   }
+  if (!AreaFitsLayout(request.selection, outcome.source.layout)) {
+    outcome.status = VerifyStatus::SelectionRefused;
+    return outcome;
+  }
   SQLite::Database db;
   db.setBusyStop(&stopped_);  // Ctrl-C ends a wait for another program's lock at once
   outcome.map = store::OpenMapFileForReading(db, request.map);
@@ -81,28 +79,24 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   job_.database = &db;
   job_.listener = request.listener;
   job_.countFirst = request.countFirst;
+  const SelectionFilter filter(request.selection);
+  job_.selection = request.selection.Everything() ? nullptr : &filter;
   job_.stopRequested = stopped_.load();
 
   const Clock::time_point start = Clock::now();
   PassClock passes;
-  {
-    platform::QueueChannel ended;
-    platform::WorkerThread worker;
-    if (!worker.Start([this, &ended] {
-          RunVerify(job_);
-          ended.Post(kWalkEnded, 0);
-        })) {
-      outcome.status = VerifyStatus::NoWorker;
-      return outcome;
-    }
-    while (!ended.Take(kProgressInterval)) {
-      if (stopped_.load() != 0) job_.stopRequested = 1;
-      if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), false);
-    }
-    worker.Join();
-    if (observer != nullptr) observer->Progress(passes.Snapshot(job_.stats), true);
+  const bool ran = RunWithProgress([this] { RunVerify(job_); },
+                                   [this] {
+                                     if (stopped_.load() != 0) job_.stopRequested = 1;
+                                   },
+                                   [this, &passes] { return passes.Snapshot(job_.stats); }, observer);
+  if (!ran) {
+    job_.selection = nullptr;
+    outcome.status = VerifyStatus::NoWorker;
+    return outcome;
   }
   outcome.seconds = SecondsSince(start);
+  job_.selection = nullptr;  // the filter ends with this call
   db.close();
 
   const VerifyStats& stats = job_.stats;
@@ -113,9 +107,11 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
   counts.different = stats.different.load();
   counts.notTiles = stats.notTiles.load();
   counts.unreadable = stats.unreadable.load();
+  counts.tooLarge = stats.tooLarge.load();
   counts.unreadableFolders = stats.unreadableFolders.load();
+  counts.outsideSelection = stats.outsideSelection.load();
   if (stats.failed.load()) {
-    outcome.status = VerifyStatus::MapReadFailed;
+    outcome.status = job_.sourceFailed ? VerifyStatus::SourceReadFailed : VerifyStatus::MapReadFailed;
     outcome.errorCode = job_.errorCode;
     outcome.errorText = platform::Utf16ToUtf8(job_.errorText);
   } else if (stopped_.load() != 0) {

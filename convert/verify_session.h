@@ -1,6 +1,7 @@
 // VerifySession: one `cvmap verify`, from its arguments to its outcome. It
 // checks the source folder and settles the layout as the conversion does,
-// opens the map file read-only (never creating or changing it), runs the
+// refuses an area beyond the Web Mercator grid for a tree of Web Mercator
+// tiles, opens the map file read-only (never creating or changing it), runs the
 // check (verify_walk.h) on a worker thread while it reports progress, and
 // yields what the check found.
 //
@@ -13,6 +14,7 @@
 
 #include "convert/session_progress.h"
 #include "convert/source_check.h"
+#include "convert/tile_selection.h"
 #include "convert/verify_walk.h"
 #include "store/map_file_open.h"
 
@@ -24,14 +26,17 @@ struct VerifyRequest {
   int layout = kDetectLayout;          // a Layout, or kDetectLayout for the probe's
   VerifyListener* listener = nullptr;  // not owned, may be null; called on the worker
   bool countFirst = false;             // count the files first (for a progress bar)
+  TileSelection selection;             // the tiles to check; empty: every tile
 };
 
 enum class VerifyStatus {
   Checked,        // the whole tree was walked; see the counts
   Stopped,        // RequestStop() ended it early
   MapReadFailed,  // reading the map file failed; see errorCode, errorText
+  SourceReadFailed,  // reading the source (an MBTiles file) failed; see errorCode, errorText
   SourceRefused,  // the source folder cannot be checked; see `source`
   MapRefused,     // the map file cannot be read; see `map`
+  SelectionRefused,  // the selection's area reaches beyond the Web Mercator grid of the layout's tiles; nothing opened
   NoWorker,       // the worker thread could not be started
 };
 
@@ -42,10 +47,15 @@ struct VerifyCounts {
   long long different = 0;          // tiles held with other bytes
   long long notTiles = 0;           // files that are not tiles of the layout
   long long unreadable = 0;         // tiles that could not be read
+  long long tooLarge = 0;           // tiles larger than the longest value SQLite stores
   long long unreadableFolders = 0;  // folders that could not be listed
+  long long outsideSelection = 0;   // tiles the selection leaves out (not checked)
   long long TilesChecked() const { return identical + missing + different; }
-  // True when every tile of the tree is in the map, byte for byte.
-  bool AllIdentical() const { return missing == 0 && different == 0 && unreadable == 0 && unreadableFolders == 0; }
+  // True when every tile of the tree (that the selection takes) is in the
+  // map, byte for byte.
+  bool AllIdentical() const {
+    return missing == 0 && different == 0 && unreadable == 0 && tooLarge == 0 && unreadableFolders == 0;
+  }
 };
 
 struct VerifyOutcome {

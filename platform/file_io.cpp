@@ -1,6 +1,8 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cerrno>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -23,9 +26,38 @@ bool IsDirectory(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+namespace {
+
+// realpath() of `path`, or "" when it cannot be resolved.
+std::string Resolved(const std::string& path) {
+  std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
+  return resolved ? std::string(resolved.get()) : std::string();
+}
+
+}  // namespace
+
+std::string ResolvedAbsolutePath(const std::string& path) {
+  if (std::string whole = Resolved(path); !whole.empty()) return whole;
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (std::string parent = Resolved(folder); !parent.empty()) return parent == "/" ? "/" + name : parent + "/" + name;
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
+
 bool IsRegularFile(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
 }
 
 namespace {

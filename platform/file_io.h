@@ -18,10 +18,21 @@ bool PathExists(const std::string& path);
 // True when `path` names an existing folder (following symbolic links).
 bool IsDirectory(const std::string& path);
 
+// `path` made absolute with its symbolic links resolved as far as it
+// exists: the whole path when it exists, else its folder with the last name
+// appended, else the path made absolute as it is written (against the
+// working folder). Two paths that name one file or one place for a new file
+// give the same text.
+std::string ResolvedAbsolutePath(const std::string& path);
+
 // True when `path` names an existing regular file (following symbolic links):
 // not a folder, FIFO, socket or device, which SQLite must never be given
 // (opening a FIFO for reading waits for a writer).
 bool IsRegularFile(const std::string& path);
+
+// True when both paths name one existing file or folder (the same device
+// and inode, after following links).
+bool SameFile(const std::string& a, const std::string& b);
 
 enum class ReadStatus {
   Ok,          // the whole file is in the buffer

@@ -8,8 +8,9 @@
 
 namespace res {
 
-// Layout names as the radio buttons show them, by layout number.
-inline constexpr const char16_t* kLayoutNames[] = {u"GeoKuk", u"OSM Tracker Storage"};
+// Layout names as the radio buttons show them, by layout number (TMS and
+// MBTiles have no radio button).
+inline constexpr const char16_t* kLayoutNames[] = {u"GeoKuk", u"OSM Tracker Storage", u"TMS", u"MBTiles"};
 
 // Source folder indicator. %1 is the box's text; in the refusal %2 is the
 // file the check looked at (relative to the folder); in the two ready texts
@@ -28,6 +29,15 @@ inline constexpr char16_t kSourceRefusedTip[] =
 inline constexpr char16_t kSourceSuggestionTip[] = u"Kachle formátu %2 jsou ve složce „%1“.";
 inline constexpr char16_t kSourceNotFolderTip[] =
     u"„%1“ je soubor, ne složka: převod v něm nenajde žádné kachle. Vyberte složku s kachlemi.";
+inline constexpr char16_t kSourceMbtilesTip[] =
+    u"Soubor „%1“ je připraven: je to soubor MBTiles, převod uloží jeho kachle (formát zvolený níže "
+    u"platí jen pro složky).";
+// Appended to a ready folder's tip when it holds a tilemapresource.xml: %1
+// that file's name.
+inline constexpr char16_t kSourceTmsHintTip[] =
+    u"Pozor: složka obsahuje „%1“, který nástroje na řezání kachlí píšou ke stromu TMS. Jeho řádky "
+    u"jsou nejspíš číslovány od jihu a převod formátem OSM Tracker Storage by každou kachli uložil "
+    u"obráceně; takový strom převede příkaz cvmap convert --layout tms.";
 inline constexpr char16_t kSourceNoFileTip[] =
     u"Ve složce „%1“ kontrola nenašla žádný soubor, podle kterého by šel určit formát (složka je "
     u"prázdná, nebo ji nelze číst). Převod použije zvolený formát.";
@@ -70,9 +80,20 @@ inline constexpr char16_t kJobStoredLine[] = u"Uloženo kachlí: %1";
 inline constexpr char16_t kJobDuplicatesLine[] = u"Již v mapě (ponechány): %1";
 inline constexpr char16_t kJobNotTilesLine[] = u"Nejsou kachle: %1";
 inline constexpr char16_t kJobUnreadableLine[] = u"Nelze přečíst: %1";
+inline constexpr char16_t kJobTooLargeLine[] = u"Příliš velké pro SQLite: %1";
 inline constexpr char16_t kJobUnreadableFoldersLine[] =
     u"Nečitelné složky (jejich kachle v mapě nejsou): %1";
+inline constexpr char16_t kJobOutsideSelectionLine[] = u"Mimo výběr (nečteny): %1";
+inline constexpr char16_t kJobNothingSelectedHint[] =
+    u"Výběr nezahrnul žádnou kachli zdroje: zkontrolujte oblast, úrovně a mapy ve výběru.";
 inline constexpr char16_t kJobNoFilesHint[] = u"Ve složce nejsou žádné soubory.";
+inline constexpr char16_t kJobFileSizeLimitHint[] =
+    u"Soubor s mapou dosáhl největší velikosti, kterou jeho souborový systém unese. Mapa si ponechává všechny "
+    u"kachle uložené před chybou.";
+// %1: SQLite's reason why the rollback could not be completed.
+inline constexpr char16_t kJobRollbackLeftHint[] =
+    u"Nedokončenou dávku se nepodařilo z mapy vrátit (%1): vedle mapy zůstal její žurnál a programy, které mapu "
+    u"jen čtou, ji odmítnou, dokud ji další převod nebo „Založit“ neotevře.";
 inline constexpr char16_t kJobNothingNewHint[] = u"Nic nového: všechny kachle už v mapě byly.";
 inline constexpr char16_t kJobNoTilesHint[] =
     u"Žádný soubor není kachle zvoleného formátu; zkuste jiný formát.";

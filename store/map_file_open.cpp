@@ -6,7 +6,9 @@
 
 #include <cassert>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/file_io.h"
 #include "platform/message_box.h"
@@ -59,11 +61,7 @@ std::string ErrorText(const SQLite::Database& db) {
 }
 
 MapOpenResult Result(MapOpenStatus status, std::string detail = "", std::string folder = "") {
-  MapOpenResult result;
-  result.status = status;
-  result.detail = std::move(detail);
-  result.folder = std::move(folder);
-  return result;
+  return MapOpenResultOf(status, std::move(detail), std::move(folder));
 }
 
 void Reset(SQLite::Database& db) {
@@ -86,8 +84,40 @@ MapOpenResult Refused(const SQLite::Database& db, const HeldMessages& held) {
   return Result(MapOpenStatus::NotAMap, held.FirstText());
 }
 
-// Checks that the map file open on `db` can be written now.
-MapOpenResult CheckWritable(SQLite::Database& db, const std::string& path) {
+// Creates the schema in the missing or empty file `path`.
+MapOpenResult Create(SQLite::Database& db, const std::string& path) {
+  Reset(db);
+  {
+    HeldMessages held(db);
+    if (!CreateMapFileNativeInOneTransaction(db, path)) {
+      if (ErrorCode(db) == SQLITE_BUSY) return Result(MapOpenStatus::Busy, ErrorText(db));
+      std::string sqliteText = held.FirstText();
+      if (sqliteText.empty()) sqliteText = ErrorText(db);
+      std::string folder;
+      std::string reason = CreateFailureReason(path, sqliteText, &folder);
+      Reset(db);
+      return Result(MapOpenStatus::CannotCreate, reason, folder);
+    }
+  }
+  Reset(db);
+  HeldMessages held(db);
+  if (!RecogniseMapFileNative(db, path, held.Boxes())) return Refused(db, held);
+  MapOpenResult result = CheckDatabaseWritable(db, path);
+  result.created = result.status == MapOpenStatus::Ready;
+  return result;
+}
+
+}  // namespace
+
+MapOpenResult MapOpenResultOf(MapOpenStatus status, std::string detail, std::string folder) {
+  MapOpenResult result;
+  result.status = status;
+  result.detail = std::move(detail);
+  result.folder = std::move(folder);
+  return result;
+}
+
+MapOpenResult CheckDatabaseWritable(SQLite::Database& db, const std::string& path) {
   if (sqlite3_db_readonly(db.handle, "main") == 1) {
     return Result(MapOpenStatus::ReadOnly, sqlite3_errstr(SQLITE_READONLY));
   }
@@ -108,31 +138,6 @@ MapOpenResult CheckWritable(SQLite::Database& db, const std::string& path) {
   sqlite3_exec(db.handle, "ROLLBACK;", nullptr, nullptr, nullptr);
   return Result(MapOpenStatus::Ready);
 }
-
-// Creates the schema in the missing or empty file `path`.
-MapOpenResult Create(SQLite::Database& db, const std::string& path) {
-  Reset(db);
-  {
-    HeldMessages held(db);
-    if (!CreateMapFileNativeInOneTransaction(db, path)) {
-      if (ErrorCode(db) == SQLITE_BUSY) return Result(MapOpenStatus::Busy, ErrorText(db));
-      std::string sqliteText = held.FirstText();
-      if (sqliteText.empty()) sqliteText = ErrorText(db);
-      std::string folder;
-      std::string reason = CreateFailureReason(path, sqliteText, &folder);
-      Reset(db);
-      return Result(MapOpenStatus::CannotCreate, reason, folder);
-    }
-  }
-  Reset(db);
-  HeldMessages held(db);
-  if (!RecogniseMapFileNative(db, path, held.Boxes())) return Refused(db, held);
-  MapOpenResult result = CheckWritable(db, path);
-  result.created = result.status == MapOpenStatus::Ready;
-  return result;
-}
-
-}  // namespace
 
 MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& path) {
   struct stat status {};
@@ -166,7 +171,7 @@ MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& pat
     Reset(db);
     return refused;
   }
-  MapOpenResult result = CheckWritable(db, path);
+  MapOpenResult result = CheckDatabaseWritable(db, path);
   if (result.status != MapOpenStatus::Ready) Reset(db);
   return result;
 }
@@ -176,13 +181,25 @@ MapOpenResult OpenMapFileForReading(SQLite::Database& db, const std::string& pat
   if (::stat(path.c_str(), &status) != 0) return Result(MapOpenStatus::Missing, std::strerror(errno));
   if (S_ISDIR(status.st_mode)) return Result(MapOpenStatus::IsFolder);
   if (!S_ISREG(status.st_mode)) return Result(MapOpenStatus::NotRegularFile);
-  HeldMessages held(db);
-  if (RecogniseMapFileReadOnly(db, path, held.Boxes())) return Result(MapOpenStatus::Ready);
-  const int code = ExtendedErrorCode(db);
-  MapOpenResult refused = code == SQLITE_READONLY_ROLLBACK ? Result(MapOpenStatus::Unfinished, ErrorText(db))
-                                                           : Refused(db, held);
-  Reset(db);
-  return refused;
+  // A writer whose write failed rolls its journal back a moment later (a
+  // conversion does at once): a journal is waited for a while before the
+  // file is called unfinished, as a lock would be.
+  const auto giveUp = std::chrono::steady_clock::now() + kUnfinishedWait;
+  for (;;) {
+    HeldMessages held(db);
+    if (RecogniseMapFileReadOnly(db, path, held.Boxes())) return Result(MapOpenStatus::Ready);
+    const int code = ExtendedErrorCode(db);
+    const std::atomic<int>* stop = db.busyStop();
+    const bool stopped = stop != nullptr && stop->load() != 0;
+    if (code != SQLITE_READONLY_ROLLBACK || stopped || std::chrono::steady_clock::now() >= giveUp) {
+      MapOpenResult refused = code == SQLITE_READONLY_ROLLBACK ? Result(MapOpenStatus::Unfinished, ErrorText(db))
+                                                               : Refused(db, held);
+      Reset(db);
+      return refused;
+    }
+    Reset(db);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 std::string CreateFailureReason(const std::string& path, const std::string& sqliteText, std::string* folder) {

@@ -16,7 +16,9 @@
 //     obtainable within the busy timeout. So a map file that another program
 //     holds, or that cannot be written, is refused before the job walks
 //     anything, not after.
-// Opening for reading never creates or changes anything (read-only open).
+// Opening for reading never creates or changes anything (read-only open); a
+// file with a hot journal is tried again for kUnfinishedWait, since a writer
+// whose write has just failed rolls it back a moment later.
 //
 // Thread-safety: the functions use the given Database, which belongs to one
 // thread at a time.
@@ -29,12 +31,16 @@
 //     reason; empty on Ready.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/message_box.h"
 #include "store/sqlite_database.h"
 
 namespace store {
+
+// How long opening for reading waits for a hot journal to go.
+inline constexpr std::chrono::milliseconds kUnfinishedWait{1000};
 
 enum class MapOpenStatus {
   Ready,           // open and recognised; for writing also writable and not locked
@@ -57,9 +63,19 @@ struct MapOpenResult {
   bool created = false; // writing: the schema was created by this open
 };
 
+// A result of `status`, with `detail` and `folder`.
+MapOpenResult MapOpenResultOf(MapOpenStatus status, std::string detail = "", std::string folder = "");
+
 // Opens `path` on `db` for a conversion, as described above. Messages of the
 // statements it runs are held back and turned into `detail`; nothing is shown.
 MapOpenResult OpenMapFileForWriting(SQLite::Database& db, const std::string& path);
+
+// Checks that the database open on `db` (read-write) at `path` can be
+// written now: not opened read-only by SQLite, its folder writable (SQLite
+// keeps its journal there), and the write lock obtainable within the busy
+// timeout (it is taken and given back at once). Returns Ready, ReadOnly,
+// FolderReadOnly, Busy or CannotWrite; the connection stays open.
+MapOpenResult CheckDatabaseWritable(SQLite::Database& db, const std::string& path);
 
 // Opens `path` on `db` read-only and recognises it. Never creates the file.
 MapOpenResult OpenMapFileForReading(SQLite::Database& db, const std::string& path);

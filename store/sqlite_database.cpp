@@ -120,22 +120,42 @@ int Database::open(const std::u16string& newPath) {
   return rc;
 }
 
-int Database::openWith(const std::string& nativePath, int flags) {
+int Database::openWith(const std::string& nativePath, const std::string& sqliteName, int flags) {
   if (handle != nullptr) close();
   path = platform::Utf8ToUtf16(nativePath);
-  const std::string name = PlainFileName(nativePath);
-  const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, nullptr);
+  const int rc = sqlite3_open_v2(sqliteName.c_str(), &handle, flags, nullptr);
   WaitForLocks();
   if (rc == SQLITE_OK) isOpen = 1;
   return rc;
 }
 
 int Database::openNative(const std::string& nativePath) {
-  return openWith(nativePath, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  return openWith(nativePath, PlainFileName(nativePath), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
 }
 
 int Database::openNativeReadOnly(const std::string& nativePath) {
-  return openWith(nativePath, SQLITE_OPEN_READONLY);
+  return openWith(nativePath, PlainFileName(nativePath), SQLITE_OPEN_READONLY);
+}
+
+int Database::openNativeImmutable(const std::string& nativePath) {
+  // The flag can only be given in a URI: every byte but the unreserved ones
+  // and '/' is written as %XX, so any native path names the same file.
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const char c : nativePath) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+                       byte == '-' || byte == '.' || byte == '_' || byte == '~' || byte == '/';
+    if (plain) {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[byte >> 4];
+      uri += kHex[byte & 0xf];
+    }
+  }
+  uri += "?immutable=1";
+  return openWith(nativePath, uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
 }
 
 int Database::close() {

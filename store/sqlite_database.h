@@ -87,6 +87,14 @@ class Database {
   int openNative(const std::string& path);
   // As openNative(), but read-only: never creates or changes the file.
   int openNativeReadOnly(const std::string& path);
+  // As openNativeReadOnly(), but SQLite takes the file for one that nothing
+  // changes while it is open: it takes no lock and creates no file beside
+  // it. A read-only connection to a file in WAL mode otherwise creates its
+  // -wal and -shm files and leaves them behind; for such a file whose -wal
+  // file is missing (nothing wrote it since its last clean close) this reads
+  // the same rows and leaves nothing. Never use it on a file another
+  // connection may be writing: it would see none of that writer's changes.
+  int openNativeImmutable(const std::string& path);
 
   // Finalises every statement still prepared on the connection, closes it,
   // sets handle to null and clears inTransaction. Returns sqlite3_close's
@@ -115,7 +123,9 @@ class Database {
 
  private:
   friend class Statement;
-  int openWith(const std::string& utf8Path, int flags);
+  // Opens `sqliteName` (the name as SQLite takes it) with `flags`; `path`
+  // becomes the UTF-16 reading of nativePath.
+  int openWith(const std::string& nativePath, const std::string& sqliteName, int flags);
   // SQLite's busy handler: waits kBusyPauses, up to kBusyTimeout in all,
   // unless busyStop_ is set. Returns 1 to try again, 0 to give up.
   static int WaitForLock(void* context, int tries);

@@ -26,6 +26,34 @@ TileInserter::Outcome TileInserter::Insert(const TileKey& key, const unsigned ch
     return Outcome::TooBig;
   }
 
+  return StepBound();
+}
+
+TileInserter::Outcome TileInserter::InsertRow(sqlite3_stmt* from) {
+  if (!statement_) statement_ = database_.prepare(kInsertTileSql);  // throws SQLite::Error
+  sqlite3_stmt* statement = statement_->handle;
+  for (int column = 0; column < 4; ++column) {
+    sqlite3_bind_value(statement, column + 1, sqlite3_column_value(from, column));
+  }
+  // A blob is bound without a copy: `from` keeps it until its next step,
+  // and the bindings are cleared before this function returns.
+  int bound = SQLITE_OK;
+  if (sqlite3_column_type(from, 4) == SQLITE_BLOB) {
+    const int size = sqlite3_column_bytes(from, 4);
+    bound = size == 0 ? sqlite3_bind_zeroblob(statement, 5, 0)
+                      : sqlite3_bind_blob(statement, 5, sqlite3_column_blob(from, 4), size, SQLITE_STATIC);
+  } else {
+    bound = sqlite3_bind_value(statement, 5, sqlite3_column_value(from, 4));
+  }
+  if (bound != SQLITE_OK) {
+    sqlite3_clear_bindings(statement);
+    return Outcome::TooBig;
+  }
+  return StepBound();
+}
+
+TileInserter::Outcome TileInserter::StepBound() {
+  sqlite3_stmt* statement = statement_->handle;
   const int result = sqlite3_step(statement);
   Outcome outcome = Outcome::Stored;
   if (result != SQLITE_DONE) {
@@ -35,6 +63,9 @@ TileInserter::Outcome TileInserter::Insert(const TileKey& key, const unsigned ch
     const int extended = sqlite3_extended_errcode(database_.handle);
     if (extended == SQLITE_CONSTRAINT_PRIMARYKEY || extended == SQLITE_CONSTRAINT_UNIQUE) {
       outcome = Outcome::Duplicate;
+    } else if (result == SQLITE_TOOBIG) {
+      // The image fits the limit but the whole row (key and image) does not.
+      outcome = Outcome::TooBig;
     } else {
       outcome = Outcome::Failed;
       errorCode_ = result;

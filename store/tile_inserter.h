@@ -20,6 +20,8 @@
 #pragma once
 
 #include <cstddef>
+#include <sqlite3.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +41,7 @@ class TileInserter {
     Stored,     // a new row
     Duplicate,  // the key is already stored; the earlier image stays
     Failed,     // any other failure; see ErrorCode()/ErrorMessage()
-    TooBig,     // the image cannot be bound (larger than SQLite's blob limit); nothing stored
+    TooBig,     // the image (or its row) is larger than SQLite's length limit; nothing stored
   };
 
   explicit TileInserter(SQLite::Database& database);  // not owned; must outlive the inserter
@@ -53,6 +55,12 @@ class TileInserter {
     return Insert(key, image.data(), image.size());
   }
 
+  // Inserts the row that `from` (a statement of any connection, stepped to a
+  // row) holds in its columns 0 to 4: x, y, z, s and the image, each with
+  // the type it has there, so that a copied row is the row it was. Reports
+  // and throws as Insert() does.
+  Outcome InsertRow(sqlite3_stmt* from);
+
   int ErrorCode() const { return errorCode_; }
   const std::u16string& ErrorMessage() const { return errorMessage_; }
 
@@ -62,6 +70,8 @@ class TileInserter {
   std::string sourceUtf8_;                       // reused buffer for the GeoKuk source name
   int errorCode_ = 0;                            // code of the last failed step
   std::u16string errorMessage_;                  // SQLite's text of the last failed step
+
+  Outcome StepBound();  // steps the bound statement, then resets it and clears its bindings
 };
 
 }  // namespace store

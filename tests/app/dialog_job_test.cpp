@@ -3,11 +3,18 @@
 // worker's notifications.
 #include <sqlite3.h>
 
+#include <QFile>
 #include <QTest>
 #include <chrono>
 #include <thread>
 
+#include "convert/map_writer_turn.h"
 #include "dialog_fixture.h"
+#include "platform/process_lock.h"
+#include "res/explanation_strings.h"
+#include "res/strings.h"
+#include "tests/support/map_file_faults.h"
+#include "tests/support/mbtiles_fixture.h"
 
 namespace app_test {
 namespace {
@@ -203,6 +210,89 @@ TEST_F(DialogTest, ProgressRangeEdges) {
   EXPECT_EQ(qobject_cast<QLabel*>(fresh.GetDlgItem(res::IDC_TILE_COUNT))->text(), "0 z 0");
   EXPECT_EQ(bar->value(), 0);
   EXPECT_LT(bar->minimum(), bar->maximum()) << "an empty range is a busy indicator";
+}
+
+// JOB-20: while another conversion (cvmap, another window) writes the chosen
+// map file, "Převést" says so and starts nothing; once it has ended, the
+// job runs, and it leaves the map free for the next one.
+TEST_F(DialogTest, MapThatAnotherConversionWritesIsRefusedAtOnce) {
+  const QString osm = MakeOsmTree("osm");
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", osm.toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  const std::string turn = convert::MapWriterTurnName(QFile::encodeName(target).toStdString());
+  platform::ProcessLock other;
+  ASSERT_EQ(other.TryAcquire(turn), platform::ProcessLock::Result::Acquired);
+  presenter_.Clear();
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  EXPECT_FALSE(dlg().IsJobRunning());
+  EXPECT_EQ(ConvertButton()->text(), QString::fromUtf8("Převést"));
+  ASSERT_EQ(presenter_.Messages().size(), 1u);
+  EXPECT_EQ(presenter_.Messages()[0].text, res::kMapBeingConverted);
+  EXPECT_TRUE(StoredTiles(target).empty());
+
+  other.Release();
+  presenter_.Clear();
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(StoredTiles(target).size(), 3u);
+  EXPECT_TRUE(presenter_.Messages().empty());
+  EXPECT_EQ(other.TryAcquire(turn), platform::ProcessLock::Result::Acquired) << "the window kept the turn";
+}
+
+// JOB-21: a map file that reaches the largest file it may be (a file size
+// limit here, as FAT's 4 GiB on a card): after SQLite's message the window
+// says that the file system holds no bigger file and what to do, and the
+// map has no journal left beside it.
+TEST_F(DialogTest, MapFileAtItsSizeLimit) {
+  for (int x = 10; x < 20; ++x) {
+    for (int y = 10; y < 60; ++y) {
+      ASSERT_TRUE(WriteFile(Path("osm/16/%1/%2.png").arg(x).arg(y), QByteArray(3000, 'x')));
+    }
+  }
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", Path("osm").toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  presenter_.Clear();
+  bool idle = false;
+  {
+    test_support::FileSizeLimitScope limit(512 * 1024);
+    ASSERT_TRUE(limit.Active());
+    QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+    idle = WaitForIdle();
+  }
+  ASSERT_TRUE(idle);
+
+  const auto messages = presenter_.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].text, res::kMapFileTooLarge);
+  EXPECT_EQ(messages[1].style, MessageStyle::Exclamation);
+  EXPECT_FALSE(QFile::exists(target + "-journal"));
+  EXPECT_TRUE(Progress()->toolTip().contains(QString::fromUtf16(res::kJobFileSizeLimitHint).left(40)))
+      << Progress()->toolTip().toStdString();
+}
+
+// JOB-7: an MBTiles file as the source: the probe knows it by its content,
+// its indicator is green and says so, the radio buttons keep the folder
+// layout chosen, and the job stores its tiles with the rows flipped; the
+// counter counts rows.
+TEST_F(DialogTest, MbtilesFileConverts) {
+  test_support::WriteMbtiles(Path("atlas.dat").toStdString(), {{1, 0, 0, "sw"}, {1, 1, 1, "ne"}, {1, 5, 5, "off"}});
+  const QString target = MakeMapFile("mapa.cvmap");
+  settings_.WriteString(u"Options", u"Folder", Path("atlas.dat").toStdU16String());
+  settings_.WriteString(u"Options", u"File", target.toStdU16String());
+  OpenDialog();
+  ASSERT_TRUE(LayoutShown(res::IDC_LAYOUT_GEOKUK));
+  ASSERT_TRUE(ConvertButton()->isEnabled());
+  EXPECT_TRUE(dlg().GetDlgItem(res::IDC_SOURCE_STATUS)->accessibleDescription().contains("soubor MBTiles"));
+  QTest::mouseClick(ConvertButton(), Qt::LeftButton);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(StoredTiles(target), (std::vector<StoredTile>{{0, 1, 16, "0"}, {1, 0, 16, "0"}}));
+  EXPECT_EQ(Counter(), "0 z 3");
+  EXPECT_TRUE(LayoutShown(res::IDC_LAYOUT_GEOKUK));
+  EXPECT_TRUE(presenter_.Messages().empty());
 }
 
 }  // namespace

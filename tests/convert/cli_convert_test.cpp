@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cvmap_runner.h"
@@ -73,7 +74,7 @@ TEST(CvmapConvertTest, RefusesBadInput) {
   EXPECT_FALSE(std::filesystem::exists(map));
 
   EXPECT_EQ(RunCvmap({"convert", source.Path("missing"), map}).exitCode, 2);
-  EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "tms"}).exitCode, 2);
+  EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--layout", "bogus"}).exitCode, 2);
   EXPECT_EQ(RunCvmap({"convert", source.Root()}).exitCode, 2);
   EXPECT_EQ(RunCvmap({"convert", source.Root(), map, "--bogus"}).exitCode, 2);
   // With the layout given there is no probe: the text file is counted, and
@@ -203,9 +204,63 @@ TEST(CvmapConvertTest, VerboseListsWhatIsNotStored) {
   EXPECT_TRUE(Has(r.err, "cvmap: not stored: 16/353/221.png: unreadable\n")) << r.err;
   EXPECT_TRUE(Has(r.err, "cvmap: not stored: notes.txt: not a tile of the layout\n")) << r.err;
   EXPECT_TRUE(Has(r.out, "4 files seen, 1 tiles stored, 0 already present, 2 not tiles, 1 unreadable")) << r.out;
+  // --quiet promises nothing but errors, --verbose beside it too.
   r = RunCvmap({"convert", source.Root(), map, "-qv", "--layout", "osm"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_TRUE(Has(r.err, "cvmap: not stored: 16/353/220.png: already present")) << r.err;
+  EXPECT_EQ(r.err, "");
+  r = RunCvmap({"verify", source.Root(), map, "-qv", "--layout", "osm"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(Has(r.err, "not a tile: ")) << r.err;
+}
+
+// CLI-9: a name holding a line feed, another control character, a backslash
+// or bytes that are no UTF-8 is printed escaped, so that every listed file
+// and every message stays one line: in convert's and verify's lists and in
+// probe's messages. Hidden names (".nomedia") decide nothing in the probe.
+TEST(CvmapConvertTest, OddNamesStayOneLineEach) {
+  TempTree source;
+  source.File(".nomedia");
+  source.File("16/353/220.png", "a");
+  struct Name {
+    std::string name;     // below 16/353/
+    std::string printed;  // as listed
+  } names[] = {
+      {"221.png\nnot stored: 999.png", "221.png\\nnot stored: 999.png"},
+      {"a\tb\x1b[31m.png", "a\\tb\\x1b[31m.png"},
+      {"back\\slash.png", "back\\\\slash.png"},
+      {"caf\xe9.png", "caf\\xe9.png"},
+      {"\xc2\x9b" "2J.png", "\\xc2\\x9b" "2J.png"},  // the C1 control U+009B
+      {"\xc4\x8d.png", "\xc4\x8d.png"},             // U+010D is printed as it is
+  };
+  for (const Name& n : names) source.File("16/353/" + n.name, "x");
+  TempTree maps;
+  const std::string map = maps.Path("m.cvmap");
+  Result r = RunCvmap({"convert", source.Root(), map, "-v"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "8 files seen, 1 tiles stored, 0 already present, 7 not tiles")) << r.out;
+  EXPECT_TRUE(Has(r.err, "cvmap: not stored: .nomedia: not a tile of the layout\n")) << r.err;
+  r = RunCvmap({"verify", source.Root(), map, "-v"});
+  const std::string verified = r.out;
+  r = RunCvmap({"convert", source.Root(), map, "-v"});
+  for (const Name& n : names) {
+    SCOPED_TRACE(n.printed);
+    EXPECT_TRUE(Has(r.err, "\ncvmap: not stored: 16/353/" + n.printed + ": not a tile of the layout\n")) << r.err;
+    EXPECT_TRUE(Has(verified, "\nnot a tile: 16/353/" + n.printed + "\n")) << verified;
+  }
+  // Every line of the list is one message.
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = r.err.find('\n', at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, 8u) << r.err;
+
+  TempTree odd;
+  odd.File(".DS_Store");
+  odd.File("a\nb/x.txt");
+  r = RunCvmap({"probe", odd.Root()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, " is rejected: " + odd.Root() + "/a\\nb/x.txt is neither")) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 }  // namespace

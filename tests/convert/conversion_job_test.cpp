@@ -18,7 +18,9 @@
 #include "convert/layouts.h"
 #include "convert/skip_listener.h"
 #include "job_fixture.h"
+#include "platform/utf.h"
 #include "platform/worker_thread.h"
+#include "tests/support/map_file_faults.h"
 #include "tests/support/page_cache_state.h"
 
 namespace convert {
@@ -640,6 +642,92 @@ TEST(ConversionJobTest, ReadAheadLeavesTheWorkerDescriptorsOnDeepTrees) {
   }
   ::setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(ReadRows(rig.mapPath).size(), 5u);
+}
+
+// JOB-16: a tile longer than SQLite's length limit is "too large", never a
+// database error: refused before it is read, by the bind, or by the step
+// (the image fits, the whole row does not).
+TEST(ConversionJobTest, TilesTooLargeForSqlite) {
+  struct Recorder : SkipListener {
+    void Skipped(std::string_view path, SkipReason reason) override { heard.emplace_back(path, reason); }
+    std::vector<std::pair<std::string, SkipReason>> heard;
+  } recorder;
+  constexpr int kLimit = 10000;
+  TempTree source;
+  source.File("16/1/1.png", std::string(100, 'a'));
+  source.File("16/1/2.png", std::string(kLimit - 1, 'r'));  // the row passes the limit
+  source.File("16/1/3.png", std::string(kLimit, 'b'));       // the image fits no bind
+  source.File("16/1/4.png", std::string(kLimit + 1, 'f'));   // never read
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  sqlite3_limit(rig.db.handle, SQLITE_LIMIT_LENGTH, kLimit);
+  rig.job.skipListener = &recorder;
+  rig.Run();
+  EXPECT_EQ(rig.job.stats.tilesStored.load(), 1);
+  EXPECT_EQ(rig.job.stats.tooLarge.load(), 3);
+  EXPECT_EQ(rig.job.stats.unreadable.load(), 0);
+  EXPECT_EQ(rig.job.stats.databaseErrors.load(), 0);
+  EXPECT_TRUE(rig.boxes.Messages().empty());
+  using Heard = std::vector<std::pair<std::string, SkipReason>>;
+  EXPECT_EQ(recorder.heard, (Heard{{"16/1/2.png", SkipReason::TooLarge},
+                                   {"16/1/3.png", SkipReason::TooLarge},
+                                   {"16/1/4.png", SkipReason::TooLarge}}));
+}
+
+// JOB-17: inside one folder of many tiles a batch is committed once it has
+// been open for longestBatch, so that a reader of the map never waits for a
+// whole folder; with the default a small folder is one batch.
+TEST(ConversionJobTest, LongFolderIsCommittedInBatches) {
+  TempTree source;
+  for (int y = 10; y < 30; ++y) source.File("16/10/" + std::to_string(y) + ".png", "tile");
+  struct Case {
+    std::chrono::steady_clock::duration longestBatch;
+    long long commits;
+  } cases[] = {{std::chrono::steady_clock::duration::zero(), 20}, {kLongestBatch, 1}};
+  for (const Case& c : cases) {
+    JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+    rig.job.longestBatch = c.longestBatch;
+    rig.Run();
+    const std::vector<std::string> sql = rig.Sql();
+    EXPECT_EQ(Count(sql, "COMMIT;"), c.commits);
+    EXPECT_EQ(Count(sql, "BEGIN TRANSACTION;"), c.commits);
+    bool open = false;
+    for (const std::string& line : sql) {
+      if (line == "BEGIN TRANSACTION;") open = true;
+      if (line == "COMMIT;") open = false;
+      if (line.rfind("INSERT", 0) == 0) {
+        EXPECT_TRUE(open) << "an insert outside a transaction";
+      }
+    }
+    EXPECT_EQ(ReadRows(rig.mapPath).size(), 20u);
+  }
+}
+
+// JOB-18: a write past the file size limit (as a FAT card's 4 GiB) stops the
+// job as a size limit, not a full disk, and the job leaves no journal behind:
+// the rollback SQLite leaves to the next user is done before the job ends,
+// so a read-only reader opens the map and finds what was committed.
+TEST(ConversionJobTest, FileSizeLimitStopsTheJobAndLeavesNoJournal) {
+  TempTree source;
+  for (int x = 10; x < 20; ++x) {
+    for (int y = 10; y < 60; ++y) source.File("16/" + std::to_string(x) + "/" + std::to_string(y) + ".png", std::string(3000, 'x'));
+  }
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  rig.job.commitInterval = std::chrono::steady_clock::duration::zero();  // every folder is committed
+  {
+    test_support::FileSizeLimitScope limit(512 * 1024);
+    ASSERT_TRUE(limit.Active());
+    rig.Run();
+  }
+
+  EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
+  EXPECT_TRUE(rig.job.stats.fileSizeLimit.load()) << rig.job.stats.databaseErrorCode.load() << " "
+                                                  << platform::Utf16ToUtf8(rig.job.stopReason);
+  EXPECT_EQ(rig.job.rollbackLeft, "");
+  EXPECT_FALSE(std::filesystem::exists(rig.mapPath + "-journal"));
+  EXPECT_EQ(rig.db.isOpen, 1);
+  EXPECT_EQ(ReadRows(rig.mapPath).size(), static_cast<std::size_t>(rig.job.stats.tilesStored.load()));
+  EXPECT_GT(rig.job.stats.tilesStored.load(), 0);
+  EXPECT_LT(rig.job.stats.tilesStored.load(), 500);
 }
 
 // JOB-13: the job on its worker thread, as the window and cvmap start it.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -29,8 +30,10 @@ inline std::string Slurp(const std::string& path) {
   return text.str();
 }
 
-// Starts cvmap with `args`, its output going to files in `scratch`.
-inline pid_t Start(const TempTree& scratch, const std::vector<std::string>& args) {
+// Starts cvmap with `args`, its output going to files in `scratch`; with
+// `interruptIgnored` it starts with SIGINT ignored, as a command started
+// with "&" in a script does.
+inline pid_t Start(const TempTree& scratch, const std::vector<std::string>& args, bool interruptIgnored = false) {
   std::vector<std::string> argv{CVMAP_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> pointers;
@@ -41,8 +44,21 @@ inline pid_t Start(const TempTree& scratch, const std::vector<std::string>& args
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, scratch.Path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, scratch.Path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  if (!interruptIgnored) sigaddset(&defaults, SIGINT);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  // An ignored signal stays ignored in the child.
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  if (interruptIgnored) sigaction(SIGINT, &ignore, &previous);
   pid_t pid = -1;
-  posix_spawn(&pid, CVMAP_PATH, &actions, nullptr, pointers.data(), environ);
+  posix_spawn(&pid, CVMAP_PATH, &actions, &attributes, pointers.data(), environ);
+  if (interruptIgnored) sigaction(SIGINT, &previous, nullptr);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }

@@ -92,7 +92,9 @@ inline std::vector<StoredRow> ReadRows(const std::string& path) {
 }
 
 // A map file in a temporary folder, open on `db`, with a job ready to run on
-// `source`. Every statement of the connection is traced into `log`.
+// `source`. Every statement of the connection is traced into `log`, but for
+// the job's "PRAGMA cache_size", which only tells SQLite how long it keeps
+// the open batch's pages in memory.
 struct JobRig {
   explicit JobRig(const std::string& source, int layout) : channel(&log) {
     mapPath = mapFolder.Path("map.cvmap");
@@ -125,7 +127,8 @@ struct JobRig {
 
   static int Trace(unsigned, void* context, void*, void* text) {
     std::lock_guard<std::mutex> lock(EventLogMutex());
-    static_cast<EventLog*>(context)->push_back("SQL:" + std::string(static_cast<const char*>(text)));
+    const std::string sql = static_cast<const char*>(text);
+    if (sql.rfind("PRAGMA cache_size", 0) != 0) static_cast<EventLog*>(context)->push_back("SQL:" + sql);
     return 0;
   }
 

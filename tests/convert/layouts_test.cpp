@@ -153,6 +153,65 @@ TEST(OsmTrackerStorageKeyTest, DecodesRelativePaths) {
   }
 }
 
+// LAYOUT-7b: TMS keys: the OSM Tracker Storage paths with the rows
+// numbered from the south; a row beyond its zoom level is no tile.
+TEST(TmsKeyTest, FlipsTheRows) {
+  struct Case {
+    const char16_t* path;
+    bool tile;
+    int x, y, z;
+  };
+  const Case cases[] = {
+      {u"\\0\\0\\0.png", true, 0, 0, 17},
+      {u"\\1\\0\\0.png", true, 0, 1, 16},
+      {u"\\1\\1\\1.jpg", true, 1, 0, 16},
+      {u"\\16\\35210\\42635.png", true, 35210, 22900, 1},
+      {u"\\31\\0\\0.png", true, 0, 2147483647, -14},
+      {u"\\1\\0\\2.png", false, 0, 0, 0},
+      {u"\\32\\0\\0.png", false, 0, 0, 0},
+      {u"\\16\\1\\2.png.part", false, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf8Of(c.path));
+    const std::optional<TileKey> key = DecodeTmsKey(c.path);
+    ASSERT_EQ(key.has_value(), c.tile);
+    if (!c.tile) continue;
+    EXPECT_EQ(key->x, c.x);
+    EXPECT_EQ(key->y, c.y);
+    EXPECT_EQ(key->z, c.z);
+  }
+}
+
+// LAYOUT-7c: the paths an export writes read back to their keys: GeoKuk's
+// seven-digit lower-case hex and its four folders, OSM's decimals; keys no
+// name can hold have none.
+TEST(TilePathTest, WritesWhatTheLayoutsReadBack) {
+  const std::optional<TileFilePath> geoKuk = GeoKukTilePath(TileKey{0x79d8000, 0x8250000, 4, true, u"turist"}, "turist");
+  ASSERT_TRUE(geoKuk);
+  EXPECT_EQ(geoKuk->folder, "79/82/d8/50");
+  EXPECT_EQ(geoKuk->name, "turist_13_79d8000_8250000.kachle");
+  const std::optional<TileFilePath> small = GeoKukTilePath(TileKey{0x1b2, 0xa3, 12, true, u"base_n"}, "base_n");
+  ASSERT_TRUE(small);
+  EXPECT_EQ(small->folder, "00/00/00/00");
+  EXPECT_EQ(small->name, "base_n_5_00001b2_00000a3.kachle");
+  const std::optional<TileFilePath> wide = GeoKukTilePath(TileKey{0x7fffffff, 0, 17, true, u"t"}, "t");
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->name, "t_0_7fffffff_0000000.kachle");
+  for (const TileFilePath& path : {*geoKuk, *small, *wide}) {
+    const std::optional<TileKey> key = DecodeGeoKukKey(platform::Utf8ToUtf16(path.name));
+    ASSERT_TRUE(key) << path.name;
+  }
+  EXPECT_EQ(DecodeGeoKukKey(u"base_n_5_00001b2_00000a3.kachle")->x, 0x1b2);
+  const std::optional<TileFilePath> osm = OsmTrackerStorageTilePath(TileKey{353, 220, 1, false, u""}, "jpg");
+  ASSERT_TRUE(osm);
+  EXPECT_EQ(osm->folder, "16/353");
+  EXPECT_EQ(osm->name, "220.jpg");
+  EXPECT_FALSE(OsmTrackerStorageTilePath(TileKey{0, 0, -83, false, u""}, "png"));  // zoom 100
+  EXPECT_FALSE(OsmTrackerStorageTilePath(TileKey{-1, 0, 1, false, u""}, "png"));
+  EXPECT_FALSE(GeoKukTilePath(TileKey{0, -5, 1, true, u"t"}, "t"));
+  EXPECT_FALSE(GeoKukTilePath(TileKey{0, 0, 18, true, u"t"}, "t"));  // zoom -1
+}
+
 // LAYOUT-8: relative paths: the folder removed once at the start, '\' separators.
 TEST(RelativePathTest, RemovesTheSourceFolderOnce) {
   EXPECT_EQ(RelativePath("/data/tiles/05/123/567.png", "/data/tiles"), u"\\05\\123\\567.png");

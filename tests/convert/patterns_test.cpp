@@ -74,6 +74,9 @@ TEST(TileRecognizerTest, TakesOnlyWholeTilesWithSoundKeys) {
       {LayoutOsmTrackerStorage, u"\\16\\353\\220.png\n", "220.png\n", false},
       {LayoutOsmTrackerStorage, u"\\79\\82\\d8\\50\\turist_13_1_2.kachle", "turist_13_1_2.kachle", false},
       {7, u"\\16\\353\\220.png", "220.png", false},  // no layout: nothing is a tile
+      // A source name that is no UTF-8 would be stored with U+FFFD.
+      {LayoutGeoKuk, u"\\79\\82\\d8\\50\\\xfffd_13_1_2.kachle", "\xfe_13_1_2.kachle", false},
+      {LayoutGeoKuk, u"\\79\\82\\d8\\50\\\u010d_13_1_2.kachle", "\xc4\x8d_13_1_2.kachle", true},
   };
   for (const Recognition& c : cases) {
     SCOPED_TRACE(c.name);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "convert/layouts.h"
 #include "temp_tree.h"
@@ -127,6 +128,37 @@ TEST(ProbeTest, AcceptsACacheWithFilesBesideItsFolders) {
     EXPECT_EQ(p.layout, LayoutGeoKuk);
     EXPECT_EQ(p.decidingFile, tree.Path("00/82/d8/50/turist_13_79d8000_8250001.kachle"));
   }
+}
+
+// PROBE-6b: hidden names (a phone's ".nomedia", a copied tree's ".DS_Store",
+// a ".thumbnails" folder) sort first but decide nothing; a folder of hidden
+// names only is as good as empty.
+TEST(ProbeTest, HiddenNamesDecideNothing) {
+  struct Case {
+    std::vector<std::string> files;
+    bool accepted;
+    int layout;
+    std::string deciding;  // below the tree; "" for none
+  } cases[] = {
+      {{".nomedia", "16/353/220.png"}, true, LayoutOsmTrackerStorage, "16/353/220.png"},
+      {{".DS_Store", "79/.DS_Store", "79/82/d8/50/t_13_1_2.kachle"}, true, LayoutGeoKuk, "79/82/d8/50/t_13_1_2.kachle"},
+      {{".thumbnails/x.jpg", "16/353/220.png"}, true, LayoutOsmTrackerStorage, "16/353/220.png"},
+      {{".nomedia", "-notes.txt", "16/353/220.png"}, false, -1, "-notes.txt"},  // "-" sorts before digits
+      {{".nomedia"}, true, -1, ""},
+  };
+  for (const Case& c : cases) {
+    TempTree tree;
+    for (const std::string& file : c.files) tree.File(file);
+    SCOPED_TRACE(c.files.back());
+    const Probed p = Probe(tree.Root(), true, -1);
+    EXPECT_EQ(p.accepted, c.accepted);
+    EXPECT_EQ(p.layout, c.layout);
+    EXPECT_EQ(p.decidingFile, c.deciding.empty() ? "" : tree.Path(c.deciding));
+  }
+  TempTree hiddenOnly;
+  hiddenOnly.File(".nomedia");
+  int layout = -1;
+  EXPECT_TRUE(ProbeSource(hiddenOnly.Root(), &layout).folderEmpty);
 }
 
 // PROBE-7: the outcome tells an empty folder; a refused root of one folder

@@ -17,6 +17,7 @@
 #include "job_fixture.h"
 #include "platform/message_box.h"
 #include "tests/platform/temp_dir.h"
+#include "tests/support/mbtiles_fixture.h"
 
 namespace convert {
 namespace {
@@ -42,6 +43,7 @@ TEST(SessionTest, ChecksTheSource) {
   tree.Folder("hollow/a");                      // the first folder path holds no file
   tree.File("hollow/b/readme.txt");
   tree.File("file.txt");
+  test_support::WriteMbtiles(tree.Path("tiles.mbtiles"), {{0, 0, 0, "png"}});
   struct Case {
     const char* folder;
     int layout;
@@ -57,7 +59,12 @@ TEST(SessionTest, ChecksTheSource) {
       {"empty", kDetectLayout, SourceStatus::Empty, kDetectLayout, {}},
       {"empty", LayoutGeoKuk, SourceStatus::Ready, LayoutGeoKuk, {}},
       {"hollow", kDetectLayout, SourceStatus::NoLayout, kDetectLayout, {}},
-      {"file.txt", kDetectLayout, SourceStatus::NotAFolder, kDetectLayout, {}},
+      {"file.txt", kDetectLayout, SourceStatus::NotMbtiles, kDetectLayout, {}},  // a file must be an MBTiles file
+      {"file.txt", LayoutOsmTrackerStorage, SourceStatus::NotAFolder, kDetectLayout, {}},
+      {"tiles.mbtiles", kDetectLayout, SourceStatus::Ready, LayoutMbtiles, {}},
+      {"tiles.mbtiles", LayoutMbtiles, SourceStatus::Ready, LayoutMbtiles, {}},
+      {"tiles.mbtiles", LayoutTms, SourceStatus::NotAFolder, kDetectLayout, {}},
+      {"osm", LayoutMbtiles, SourceStatus::NotMbtiles, kDetectLayout, {}},
       {"missing", LayoutGeoKuk, SourceStatus::NotAFolder, kDetectLayout, {}},
   };
   for (const Case& c : cases) {
@@ -96,7 +103,7 @@ TEST(SessionTest, CountsOfAStoppedConversionAddUp) {
   ConversionSession session;
   session.job().commitBatch = 6;
   session.job().commitInterval = std::chrono::hours(1);
-  const ConversionOutcome outcome = session.Run({source.Root(), map, LayoutOsmTrackerStorage, &boxes}, nullptr);
+  const ConversionOutcome outcome = session.Run({source.Root(), map, LayoutOsmTrackerStorage, &boxes, {}}, nullptr);
   ASSERT_EQ(outcome.status, ConversionStatus::DatabaseError);
   EXPECT_NE(outcome.errorText.find("CHECK constraint failed"), std::string::npos) << outcome.errorText;
   EXPECT_EQ(outcome.errorCode & 0xff, SQLITE_CONSTRAINT);
@@ -117,7 +124,7 @@ TEST(SessionTest, StopBeforeTheJobStarts) {
   TempTree maps;
   ConversionSession session;
   session.RequestStop();
-  const ConversionOutcome outcome = session.Run({source.Root(), maps.Path("m.cvmap"), kDetectLayout, nullptr}, nullptr);
+  const ConversionOutcome outcome = session.Run({source.Root(), maps.Path("m.cvmap"), kDetectLayout, nullptr, {}}, nullptr);
   EXPECT_EQ(outcome.status, ConversionStatus::Stopped);
   EXPECT_EQ(outcome.counts.filesSeen, 0);
   EXPECT_TRUE(convert_test::ReadRows(maps.Path("m.cvmap")).empty());
@@ -139,7 +146,7 @@ Checked Verify(const std::string& source, const std::string& map, int layout = k
   FindingRecorder recorder;
   VerifySession session;
   Checked checked;
-  checked.outcome = session.Run({source, map, layout, &recorder, true}, nullptr);
+  checked.outcome = session.Run({source, map, layout, &recorder, true, {}}, nullptr);
   checked.findings = recorder.heard;
   return checked;
 }
@@ -161,7 +168,7 @@ TEST(SessionTest, VerifiesAMapAgainstItsTree) {
   TempTree maps;
   const std::string map = maps.Path("m.cvmap");
   ConversionSession conversion;
-  ASSERT_EQ(conversion.Run({source.Root(), map, LayoutGeoKuk, nullptr}, nullptr).status, ConversionStatus::Done);
+  ASSERT_EQ(conversion.Run({source.Root(), map, LayoutGeoKuk, nullptr, {}}, nullptr).status, ConversionStatus::Done);
   struct stat before {};
   ASSERT_EQ(::stat(map.c_str(), &before), 0);
   const std::string bytes = testing_support::ReadFile(map);

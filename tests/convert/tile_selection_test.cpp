@@ -1,5 +1,6 @@
 // TileSelection: parsing the three filters, and how they combine on keys.
 #include "convert/tile_selection.h"
+#include "convert/layouts.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +37,8 @@ TEST(TileSelection, ZoomLists) {
     std::string taken;
     for (int level = 0; level <= convert::kMaxSelectableZoom; ++level) {
       if (!zooms.test(level)) continue;
-      if (!taken.empty()) taken += ',';
-      taken += std::to_string(level);
+      if (!taken.empty()) taken.push_back(',');
+      taken.append(std::to_string(level));
     }
     EXPECT_EQ(taken, c.levels);
   }
@@ -73,6 +74,17 @@ TEST(TileSelection, SourcesAndAreas) {
   EXPECT_FALSE(convert::AreaFitsWebMercator(area));
   ASSERT_TRUE(convert::ParseArea("-85.0511,0,85.05112878,10", &area, &why));
   EXPECT_TRUE(convert::AreaFitsWebMercator(area));
+  // The grid's edge rounded outward at five decimals, as info prints it,
+  // still fits; a hundred-thousandth more does not, except for GeoKuk tiles.
+  ASSERT_TRUE(convert::ParseArea("-85.05113,0,85.05113,10", &area, &why));
+  EXPECT_TRUE(convert::AreaFitsWebMercator(area));
+  ASSERT_TRUE(convert::ParseArea("0,0,85.05114,10", &area, &why));
+  EXPECT_FALSE(convert::AreaFitsWebMercator(area));
+  TileSelection selection;
+  selection.area = area;
+  EXPECT_FALSE(convert::AreaFitsLayout(selection, convert::LayoutOsmTrackerStorage));
+  EXPECT_TRUE(convert::AreaFitsLayout(selection, convert::LayoutGeoKuk));
+  EXPECT_TRUE(convert::AreaFitsLayout(TileSelection{}, convert::LayoutOsmTrackerStorage));
 }
 
 // SEL-3: the filters alone and combined; a Web Mercator tile has no source

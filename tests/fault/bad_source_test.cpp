@@ -101,7 +101,7 @@ TEST(BadSourceTest, SpecialFilesAndLinkLoops) {
 }
 
 // FAULT-24: a tile file larger than any value SQLite can store (here a
-// sparse file of 4 GiB) is counted as unreadable without being read: it used
+// sparse file of 4 GiB) is counted as too large without being read: it used
 // to be read whole into memory first, so a large enough one exhausted it.
 TEST(BadSourceTest, HugeTileIsNotReadIntoMemory) {
   Scratch scratch;
@@ -109,17 +109,21 @@ TEST(BadSourceTest, HugeTileIsNotReadIntoMemory) {
   const std::string huge = scratch.File("src/16/100/200.png", "");
   ASSERT_EQ(::truncate(huge.c_str(), (4ll << 30) + 1), 0);
   const std::string map = scratch.Path("m.cvmap");
-  const Outcome r = RunCvmap({"convert", scratch.Path("src"), map});
+  const Outcome r = RunCvmap({"convert", scratch.Path("src"), map, "-v"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(Contains(r.out, "3 files seen, 2 tiles stored, 0 already present, 0 not tiles, 1 unreadable")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "3 files seen, 2 tiles stored, 0 already present, 0 not tiles, 0 unreadable, 1 too large"))
+      << r.out;
+  EXPECT_TRUE(Contains(r.err, "cvmap: not stored: 16/100/200.png: too large")) << r.err;
   EXPECT_LT(r.maxRssKb, 512 * 1024) << "the huge file was read into memory";
   EXPECT_EQ(Differences(expected, ReadTiles(map)), "");
 }
 
-// FAULT-22: names that are not UTF-8, in the source folder's own path, in
-// the map path and in a tile's source name, and names of 255 bytes (the
-// longest a file system allows) in ASCII and in two-byte characters, for
-// files and for folders.
+// FAULT-22: names that are not UTF-8, in the source folder's own path and in
+// the map path, and names of 255 bytes (the longest a file system allows) in
+// ASCII and in two-byte characters, for files and for folders. A GeoKuk name
+// that is not UTF-8 is no tile: its source name would be stored with U+FFFD
+// for the bad bytes, so "\xfe_..." and "\xff_..." would merge into one
+// source and verify could never pass.
 TEST(BadSourceTest, NamesNotUtf8AndNamesOf255Bytes) {
   Scratch scratch;
   const std::string source = "src-\xff\xfe";
@@ -132,17 +136,24 @@ TEST(BadSourceTest, NamesNotUtf8AndNamesOf255Bytes) {
   ASSERT_EQ(asciiName.size(), 255u);
   ASSERT_EQ(czechName.size(), 255u);
   scratch.File(leaf + "tur\xffist_13_10_20.kachle", "bad byte");
+  scratch.File(leaf + "\xfe_13_1_2.kachle", "fe");
+  scratch.File(leaf + "\xff_13_1_2.kachle", "ff");
   scratch.File(leaf + asciiName, "ascii");
   scratch.File(leaf + czechName, "czech");
   scratch.File(leaf + longFolder + "/x_13_3_1.kachle", "deep");
   scratch.File(leaf + "\xfe\xff.txt", "no tile");
 
   const std::string map = scratch.Path("mapa-\xe9.cvmap");  // Latin-1 byte, not UTF-8
-  const Outcome r = RunCvmap({"convert", scratch.Path(source), map});
+  const Outcome r = RunCvmap({"convert", scratch.Path(source), map, "-v"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(Contains(r.out, "5 files seen, 4 tiles stored, 0 already present, 1 not tiles")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "7 files seen, 3 tiles stored, 0 already present, 4 not tiles")) << r.out;
+  EXPECT_TRUE(Contains(r.err, "not stored: 79/82/d8/50/\\xfe_13_1_2.kachle: not a tile of the layout (its name, "
+                              "which holds the source name, is not UTF-8)\n"))
+      << r.err;
+  EXPECT_TRUE(Contains(r.err, "not stored: 79/82/d8/50/tur\\xffist_13_10_20.kachle: not a tile")) << r.err;
+  const Outcome check = RunCvmap({"verify", scratch.Path(source), map});
+  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
   const Tiles expected = {
-      {{0x10, 0x20, 4, "tur\xef\xbf\xbdist"}, "bad byte"},  // the byte shows as U+FFFD
       {{1, 1, 4, std::string(241, 'a')}, "ascii"},
       {{2, 1, 4, czech + "b"}, "czech"},
       {{3, 1, 4, "x"}, "deep"},
@@ -237,6 +248,9 @@ TEST(BadSourceTest, FilesVanishWhileTheJobRuns) {
   EXPECT_TRUE(removed);
   EXPECT_EQ(rig2.channel.notices.back().code, convert::NotifyFinished);
   EXPECT_TRUE(rig2.boxes.Messages().empty());
+  // They are told apart from folders that cannot be read.
+  EXPECT_EQ(rig2.job.stats.unreadableFolders.load(), 3);
+  EXPECT_EQ(rig2.job.stats.vanishedFolders.load(), 3);
   rig2.db.close();
   Tiles firstColumn;
   for (const auto& [key, image] : again) {
@@ -244,6 +258,28 @@ TEST(BadSourceTest, FilesVanishWhileTheJobRuns) {
   }
   EXPECT_EQ(Differences(firstColumn, ReadTiles(rig2.mapPath)), "");
   EXPECT_EQ(IntegrityCheck(rig2.mapPath), "ok");
+
+  // cvmap says so truthfully: the folder was removed, not unreadable. The
+  // column folder 999 goes while the walk stores the 8000 tiles of 100 (the
+  // map file grows past its schema once the first thousand or so are in).
+  Scratch third;
+  WriteOsmTree(third, "src", 1, 8000, 2048);
+  third.File("src/16/999/100.png", "last");
+  const std::string map = third.Path("m.cvmap");
+  CvmapProcess run({"convert", third.Path("src"), map, "-v"});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  struct stat status {};
+  while ((::stat(map.c_str(), &status) != 0 || status.st_size <= 4 * 4096) && run.Running() &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  RemoveTree(third.Path("src/16/999"));
+  const Outcome r = run.Finish();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.err, "cvmap: not read: 16/999: the folder was removed while the job ran\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "warning: 1 folder was removed while the job ran; the tiles in them are not in the map"))
+      << r.err;
+  EXPECT_FALSE(Contains(r.err, "no permission")) << r.err;
 }
 
 }  // namespace

@@ -14,9 +14,12 @@
 #include <thread>
 
 #include "fault_support.h"
+#include "tests/support/map_file_faults.h"
 
 namespace fault_test {
 namespace {
+
+using test_support::LeaveHotJournal;
 
 // A small OSM Tracker Storage source tree of 3 tiles.
 Tiles SmallSource(const Scratch& scratch) { return WriteOsmTree(scratch, "src", 1, 3, 100); }
@@ -73,30 +76,11 @@ TEST(BadTargetTest, MapFolderMissingOrNotWritable) {
   EXPECT_TRUE(std::filesystem::is_empty(closed));
 }
 
-// Leaves `map` as a writer that died in the middle of a transaction leaves
-// it: a child process writes 300 rows with a one-page cache (so that pages
-// reach the file before the commit) and ends without committing.
-bool LeaveHotJournal(const std::string& map) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    sqlite3* db = nullptr;
-    sqlite3_open(map.c_str(), &db);
-    sqlite3_exec(db,
-                 "PRAGMA cache_size = 1; BEGIN; "
-                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
-                 "INSERT INTO tiles SELECT i, i, 9, 'dead', randomblob(1000) FROM n",
-                 nullptr, nullptr, nullptr);
-    ::_exit(0);  // no commit, no close
-  }
-  int status = 0;
-  return child > 0 && ::waitpid(child, &status, 0) == child &&
-         std::filesystem::exists(map + "-journal");
-}
-
 // FAULT-7: a map file whose last writer died mid-transaction (a hot journal).
-// info explains instead of calling it no map file; convert rolls the dead
-// write back and completes the map (it used to refuse the file, since it
-// recognised it read-only first).
+// info explains instead of calling it no map file (after waiting a moment
+// for a writer to roll it back, which a writer that is still there does);
+// convert rolls the dead write back and completes the map (it used to refuse
+// the file, since it recognised it read-only first).
 TEST(BadTargetTest, MapLeftByADeadWriter) {
   Scratch scratch;
   const Tiles first = WriteOsmTree(scratch, "first", 1, 5, 100);
@@ -109,6 +93,15 @@ TEST(BadTargetTest, MapLeftByADeadWriter) {
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_TRUE(Contains(r.err, "unfinished write of an interrupted run")) << r.err;
   EXPECT_TRUE(std::filesystem::exists(map + "-journal"));
+
+  // A writer that rolls the journal back while info waits: info then reads.
+  CvmapProcess info({"info", map});
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(IntegrityCheck(map), "ok");  // a read-write open rolls the journal back
+  r = info.Finish();
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "tiles: 5\n")) << r.out;
+  ASSERT_TRUE(LeaveHotJournal(map));
 
   r = RunCvmap({"convert", scratch.Path("second"), map});
   EXPECT_EQ(r.exitCode, 0) << r.err;

@@ -113,5 +113,60 @@ TEST(CrashTest, KillWhileTheMapFileIsCreated) {
   }
 }
 
+// FAULT-10b: cvmap export to a tile tree, killed with SIGKILL or stopped
+// with SIGINT at moments spread over a whole run (fixed seed), with tiles
+// large enough that a kill lands in the middle of writing one: every file
+// left under a tile's name is the whole tile, nothing else is left in the
+// tree, a stopped run's counts add up to the rows of the map, and the same
+// command then completes the tree.
+TEST(CrashTest, ExportKilledOrStoppedLeavesOnlyWholeTiles) {
+  Scratch scratch;
+  const Tiles expected = WriteOsmTree(scratch, "src", 4, kSanitized ? 10 : 25, 256 * 1024);
+  const std::string map = scratch.Path("m.cvmap");
+  ASSERT_EQ(RunCvmap({"convert", scratch.Path("src"), map, "--quiet"}).exitCode, 0);
+  const Clock::time_point start = Clock::now();
+  ASSERT_EQ(RunCvmap({"export", map, scratch.Path("reference"), "--quiet"}).exitCode, 0);
+  const auto wholeRun = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+
+  std::mt19937 random(2022);
+  std::uniform_int_distribution<long long> moment(0, wholeRun.count());
+  int midway = 0;
+  for (int run = 0; run < 12; ++run) {
+    const int signal = run % 2 == 0 ? SIGKILL : SIGINT;
+    const std::string target = scratch.Path("out-" + std::to_string(run));
+    const auto delay = std::chrono::microseconds(moment(random));
+    SCOPED_TRACE("run " + std::to_string(run) + (signal == SIGKILL ? ", killed" : ", stopped") + " after " +
+                 std::to_string(delay.count()) + " us");
+    CvmapProcess process({"export", map, target});
+    std::this_thread::sleep_for(delay);
+    process.Kill(signal);
+    const Outcome ended = process.Finish();
+    std::vector<std::string> strays;
+    const Tiles left = Exists(target) ? ExportedTiles(target, &strays) : Tiles{};
+    EXPECT_TRUE(strays.empty()) << strays.front();
+    EXPECT_EQ(NotASubset(expected, left), "");
+    if (left.size() < expected.size()) ++midway;
+    if (ended.exitCode == 130) {
+      const std::string& s = ended.out;
+      auto count = [&](const std::string& field) {
+        const std::size_t at = s.find(" " + field);
+        if (at == std::string::npos) return -1LL;
+        const std::size_t from = s.rfind(' ', at - 1);
+        return std::stoll(s.substr(from + 1, at - from - 1));
+      };
+      EXPECT_EQ(count("tiles written"), static_cast<long long>(left.size())) << s;
+      EXPECT_EQ(count("tiles written") + count("already present") + count("skipped") +
+                    count("rolled back with the last batch") + count("not reached"),
+                static_cast<long long>(expected.size()))
+          << s;
+    }
+    const Outcome again = RunCvmap({"export", map, target, "--quiet"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(RunCvmap({"verify", target, map, "--quiet"}).exitCode, 0);
+    std::filesystem::remove_all(target);
+  }
+  EXPECT_GE(midway, 4) << "most signals should land while the export runs";
+}
+
 }  // namespace
 }  // namespace fault_test

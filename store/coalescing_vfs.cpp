@@ -107,9 +107,21 @@ int CheckReservedLock(sqlite3_file* file, int* reserved) {
   return Of(file)->real->pMethods->xCheckReservedLock(Of(file)->real, reserved);
 }
 
+// True for a PRAGMA that can change when SQLite syncs the database or gets
+// rid of its journal (synchronous, journal_mode, locking_mode): gathered
+// writes rely on the commit's sync of the database file coming before the
+// journal is deleted, which these may change.
+bool ChangesCommitOrder(int op, void* arg) {
+  if (op != SQLITE_FCNTL_PRAGMA || arg == nullptr) return false;
+  const char* name = static_cast<char**>(arg)[1];
+  return name != nullptr && (sqlite3_stricmp(name, "synchronous") == 0 || sqlite3_stricmp(name, "journal_mode") == 0 ||
+                             sqlite3_stricmp(name, "locking_mode") == 0);
+}
+
 int FileControl(sqlite3_file* file, int op, void* arg) {
   CoalescingFile* f = Of(file);
   if (const int rc = Flush(f); rc != SQLITE_OK) return rc;
+  if (ChangesCommitOrder(op, arg)) f->gathers = false;  // from now on every write goes through as it comes
   return f->real->pMethods->xFileControl(f->real, op, arg);
 }
 
@@ -122,6 +134,10 @@ int DeviceCharacteristics(sqlite3_file* file) {
 int ShmMap(sqlite3_file* file, int region, int size, int extend, void volatile** memory) {
   CoalescingFile* f = Of(file);
   if (const int rc = Flush(f); rc != SQLITE_OK) return rc;
+  // A database in write-ahead-log mode: a checkpoint tells readers through
+  // the shared memory, not through this layer, that the database file holds
+  // its pages, so none of them may wait here.
+  f->gathers = false;
   return f->real->pMethods->xShmMap(f->real, region, size, extend, memory);
 }
 

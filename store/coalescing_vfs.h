@@ -23,7 +23,11 @@
 //
 // Invariants:
 //  1. Only files opened as main databases gather writes; journals and
-//     temporary files go to the system's layer unchanged.
+//     temporary files go to the system's layer unchanged. A database stops
+//     gathering for good once it is in write-ahead-log mode (its shared
+//     memory is mapped) or a PRAGMA synchronous, journal_mode or
+//     locking_mode reaches it: gathering relies on SQLite's default commit,
+//     whose sync of the database file comes before the journal is deleted.
 //  2. No gathered byte is left unwritten when a call other than a write
 //     returns, or when a write that does not continue the run is made.
 //  3. The bytes of a read always include every earlier write.

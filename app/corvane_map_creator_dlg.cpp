@@ -56,7 +56,8 @@ CCorvaneMapCreatorDlg::CCorvaneMapCreatorDlg(const Services& services, QWidget* 
       services_(services),
       shownMessages_(services.presenter),
       messageBoxes_(&shownMessages_),
-      notifications_(this, [this](int code, int count) { OnWorkerNotify(code, count); }) {
+      notifications_(this, [this](int code, int count) { TakeWorkerNotice(code, count); }) {
+  notifications_.SetDeliveryEnd([this] { ShowProgress(); });
   assert(services_.settings != nullptr && services_.presenter != nullptr &&
          services_.choosers != nullptr && services_.clock);
   sourcePath_ = QString::fromStdU16String(
@@ -440,6 +441,8 @@ void CCorvaneMapCreatorDlg::OnConvert() {
   rateTimer_->start();
   doneCount_ = 0;
   totalCount_ = 0;
+  progressDue_ = 0;
+  rangeDue_ = false;
   progressBar_->setValue(progressBar_->minimum());
   ExplainJobStart();
   jobShown_ = true;

@@ -138,6 +138,14 @@ class CCorvaneMapCreatorDlg : public QDialog {
  private:
   void ConnectHandlers();
 
+  // The worker's notifications as the channel delivers them: each changes
+  // the counts as OnWorkerNotify does, but the counter and the bar are drawn
+  // once at the end of the channel's delivery (ShowProgress), not once per
+  // notice, so that a job of many folders costs the window thread little.
+  void TakeWorkerNotice(int code, int count);
+  // Draws the counter and the bar for the counts taken since the last draw.
+  void ShowProgress();
+
   // Transfers: true reads the controls into the state; false writes the
   // state into the controls, with the boxes' change handlers blocked.
   void UpdateData(bool saveAndValidate);
@@ -204,6 +212,8 @@ class CCorvaneMapCreatorDlg : public QDialog {
   int autoDetect_ = 1;     // check box 1012
   int totalCount_ = 0;     // count of the counting pass
   int doneCount_ = 0;      // count of the converting pass so far
+  int progressDue_ = 0;    // the last notice taken but not yet drawn: 0 none, 1 counted, 2 converted
+  bool rangeDue_ = false;  // a converting notice taken since the last draw found doneCount_ 0: the bar's range is set
   bool closing_ = false;   // the close command has begun
   bool jobStarted_ = false;   // a job was started and its end notification has not come yet
   bool stopClicked_ = false;  // "Zastavit" was pressed during the current job

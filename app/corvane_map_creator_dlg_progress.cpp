@@ -30,34 +30,30 @@ void CCorvaneMapCreatorDlg::ShowRate() {
 }
 
 void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
+  TakeWorkerNotice(code, count);
+  ShowProgress();
+}
+
+void CCorvaneMapCreatorDlg::TakeWorkerNotice(int code, int count) {
   switch (code) {
     case convert::NotifyCounted:
       totalCount_ = count;
-      tileCount_->setText(QString::number(count));
+      progressDue_ = convert::NotifyCounted;
       rate_.Add(services_.clock(), count);
-      ShowRate();
       break;
     case convert::NotifyConverted:
-      if (doneCount_ == 0) {
-        // An empty range would make the bar an animated busy indicator; a
-        // total of 0 shows as an empty bar instead.
-        progressBar_->setRange(0, std::max(totalCount_, 1));
-      }
+      if (doneCount_ == 0) rangeDue_ = true;
       doneCount_ = count;
-      tileCount_->setText(QString::fromUtf16(res::kRemainingOfTotalFormat)
-                              .arg(totalCount_ - doneCount_)
-                              .arg(totalCount_));
-      // Files added between the passes can push the count past the total.
-      progressBar_->setValue(std::clamp(doneCount_, progressBar_->minimum(), progressBar_->maximum()));
+      progressDue_ = convert::NotifyConverted;
       if (!convertingShown_) {
         // The converting pass's speed is its own: the counting pass's is forgotten.
         convertingShown_ = true;
         rate_.StartPhase(services_.clock(), 0);
       }
       rate_.Add(services_.clock(), count);
-      ShowRate();
       break;
     case convert::NotifyFinished:
+      ShowProgress();  // the counts the job ended with first
       writerTurn_.Release();
       jobShown_ = false;
       SetConvertCaption(res::kConvertCaption);
@@ -72,4 +68,29 @@ void CCorvaneMapCreatorDlg::OnWorkerNotify(int code, int count) {
     default:
       break;  // not a notification of this window
   }
+}
+
+void CCorvaneMapCreatorDlg::ShowProgress() {
+  if (rangeDue_) {
+    // An empty range would make the bar an animated busy indicator; a
+    // total of 0 shows as an empty bar instead.
+    progressBar_->setRange(0, std::max(totalCount_, 1));
+    rangeDue_ = false;
+  }
+  switch (progressDue_) {
+    case convert::NotifyCounted:
+      tileCount_->setText(QString::number(totalCount_));
+      break;
+    case convert::NotifyConverted:
+      tileCount_->setText(QString::fromUtf16(res::kRemainingOfTotalFormat)
+                              .arg(totalCount_ - doneCount_)
+                              .arg(totalCount_));
+      // Files added between the passes can push the count past the total.
+      progressBar_->setValue(std::clamp(doneCount_, progressBar_->minimum(), progressBar_->maximum()));
+      break;
+    default:
+      return;  // nothing taken since the last draw
+  }
+  progressDue_ = 0;
+  ShowRate();
 }

@@ -96,6 +96,17 @@ std::vector<int> TilesPerZoom(int total, int levels) {
   return counts;
 }
 
+// Writes one GeoKuk tile: the four folder levels are the leading hex digits
+// of x and y, so that a leaf folder covers a zoom-16 tile (2^12 units).
+bool WriteKachle(TileWriter& writer, const std::string& root, const char* source, int zoom, unsigned x, unsigned y,
+                 std::string* error) {
+  char folder[32];
+  char name[80];
+  std::snprintf(folder, sizeof folder, "/%02x/%02x/%02x/%02x", x >> 20, y >> 20, (x >> 12) & 0xffu, (y >> 12) & 0xffu);
+  std::snprintf(name, sizeof name, "%s_%d_%07x_%07x.kachle", source, zoom, x, y);
+  return writer.Write(root + folder, name, error);
+}
+
 // GeoKuk: coordinates in 2^28 units, a tile of zoom z spans 2^(28-z). Each
 // zoom level covers a square block around the same origin.
 bool WriteGeoKuk(TileWriter& writer, const std::string& root, int tiles, std::string* error) {
@@ -111,12 +122,44 @@ bool WriteGeoKuk(TileWriter& writer, const std::string& root, int tiles, std::st
     for (int i = 0; i < count; ++i) {
       const unsigned x = kOriginX + static_cast<unsigned>(i % side) * step;
       const unsigned y = kOriginY + static_cast<unsigned>(i / side) * step;
-      char folder[32];
-      char name[80];
-      std::snprintf(folder, sizeof folder, "/%02x/%02x/%02x/%02x", x >> 20, y >> 20, (x >> 12) & 0xffu,
-                    (y >> 12) & 0xffu);
-      std::snprintf(name, sizeof name, "%s_%d_%07x_%07x.kachle", i % 8 == 7 ? "letecka" : "turist", zoom, x, y);
-      if (!writer.Write(root + folder, name, error)) return false;
+      if (!WriteKachle(writer, root, i % 8 == 7 ? "letecka" : "turist", zoom, x, y, error)) return false;
+    }
+  }
+  return true;
+}
+
+// GeoKuk as a real cache holds it: one source, zooms 8-16 over one square
+// (a zoom-z tile of it wherever the square has one), lowest zoom first, the
+// zoom-16 level cut off where `tiles` are written. The square's corner lies
+// off the grid of the top folders, as a real place does.
+bool WriteGeoKukOneTilePerLeaf(TileWriter& writer, const std::string& root, int tiles, std::string* error) {
+  constexpr int kFirstZoom = 8;
+  constexpr int kLastZoom = 16;
+  constexpr unsigned kOriginX = 0x7960000u;  // zoom-16 aligned, inside a top folder
+  constexpr unsigned kOriginY = 0x82a0000u;
+  // Zoom-16 tiles a side: the smallest square whose zooms hold `tiles`.
+  long long side = 1;
+  const auto total = [](long long s) {
+    long long sum = 0;
+    for (int zoom = kFirstZoom; zoom <= kLastZoom; ++zoom) {
+      const long long n = (s + (1LL << (kLastZoom - zoom)) - 1) >> (kLastZoom - zoom);
+      sum += n * n;
+    }
+    return sum;
+  };
+  while (total(side) < tiles) ++side;
+  int written = 0;
+  for (int zoom = kFirstZoom; zoom <= kLastZoom && written < tiles; ++zoom) {
+    const unsigned step = 1u << (28 - zoom);
+    const auto n = static_cast<unsigned>((side + (1LL << (kLastZoom - zoom)) - 1) >> (kLastZoom - zoom));
+    // The zoom's tiles that hold the square's corner and the ones after it.
+    const unsigned x0 = kOriginX / step * step;
+    const unsigned y0 = kOriginY / step * step;
+    for (unsigned row = 0; row < n && written < tiles; ++row) {
+      for (unsigned column = 0; column < n && written < tiles; ++column) {
+        if (!WriteKachle(writer, root, "turist", zoom, x0 + column * step, y0 + row * step, error)) return false;
+        ++written;
+      }
     }
   }
   return true;
@@ -158,7 +201,9 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, Benc
   assert(tree != nullptr && error != nullptr);
   const BenchTreeShape defaults;
   std::string base = root + "/tiles-" + std::to_string(shape.tilesPerLayout);
-  if (shape.minBytes != defaults.minBytes || shape.maxBytes != defaults.maxBytes || !shape.geoKuk || !shape.osm) {
+  const bool leaf = shape.geoKuk && shape.geoKukShape == GeoKukShape::OneTilePerLeaf;
+  if (shape.minBytes != defaults.minBytes || shape.maxBytes != defaults.maxBytes || !shape.geoKuk || !shape.osm ||
+      leaf) {
     // Appended piece by piece: g++ 12 warns falsely on a literal + std::string here.
     base += '-';
     base += std::to_string(shape.minBytes);
@@ -166,6 +211,7 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, Benc
     base += std::to_string(shape.maxBytes);
     if (!shape.geoKuk) base += "-osm";
     if (!shape.osm) base += "-geokuk";
+    if (leaf) base += "-leaf";
   }
   tree->geoKuk = shape.geoKuk ? base + "/geokuk" : "";
   tree->osm = shape.osm ? base + "/osm" : "";
@@ -185,7 +231,8 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, Benc
     return false;
   }
   const long long rootFolders = writer.Folders();
-  if ((shape.geoKuk && !WriteGeoKuk(writer, tree->geoKuk, shape.tilesPerLayout, error)) ||
+  const auto writeGeoKuk = leaf ? WriteGeoKukOneTilePerLeaf : WriteGeoKuk;
+  if ((shape.geoKuk && !writeGeoKuk(writer, tree->geoKuk, shape.tilesPerLayout, error)) ||
       (shape.osm && !WriteOsm(writer, tree->osm, shape.tilesPerLayout, error))) {
     return false;
   }

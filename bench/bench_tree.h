@@ -9,7 +9,14 @@
 //   osm/     OSM Tracker Storage: <zoom>/<column>/<row>.png, 20 to 60 rows a
 //            column folder.
 // Zoom levels 12-16 (GeoKuk) and 12-17 (OSM) each hold twice the tiles of the
-// level above. Tile bodies are random bytes of 2 to 30 KB (uniform), from a
+// level above, each level a block of its own around one corner.
+//
+// The GeoKuk tree can also take the shape a real cache has
+// (GeoKukShape::OneTilePerLeaf): one map source, zooms 8 to 16 over one and
+// the same square, every tile of the square present. A leaf folder covers
+// 128 m, one zoom-16 tile, so nearly every leaf holds one tile (a quarter of
+// them also a zoom-15 tile, a sixteenth a zoom-14 tile, ...), and the walk
+// opens about as many folders as it reads tiles. Tile bodies are random bytes of 2 to 30 KB (uniform), from a
 // fixed seed, so every run generates the same tree.
 //
 // A tree is generated once: a marker file written after the last tile tells a
@@ -32,6 +39,12 @@ struct BenchTree {
   bool reused;                // true when an earlier run had generated it
 };
 
+// How the GeoKuk tree's tiles lie.
+enum class GeoKukShape {
+  ZoomBlocks,      // each zoom level a block of its own, two sources
+  OneTilePerLeaf,  // one source, zooms 8-16 over one square (a real cache)
+};
+
 // What to generate.
 struct BenchTreeShape {
   int tilesPerLayout = 100000;    // tiles in each tree
@@ -39,6 +52,7 @@ struct BenchTreeShape {
   std::size_t maxBytes = 30720;   // largest tile body
   bool geoKuk = true;             // write the GeoKuk tree
   bool osm = true;                // write the OSM Tracker Storage tree
+  GeoKukShape geoKukShape = GeoKukShape::ZoomBlocks;  // how the GeoKuk tiles lie
 };
 
 // Makes sure root/tiles-<tilesPerLayout> holds both trees, generating them
@@ -47,8 +61,9 @@ struct BenchTreeShape {
 // REQUIRES: tilesPerLayout > 0; tree != nullptr; error != nullptr.
 bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error);
 
-// The same for any shape. Trees of other tile sizes or of one layout only go
-// to root/tiles-<N>-<min>-<max>[-geokuk|-osm]; a tree not written has an
+// The same for any shape. Trees of other tile sizes, of one layout only or of
+// the one-tile-per-leaf shape go to root/tiles-<N>-<min>-<max>[-geokuk|-osm]
+// [-leaf]; a tree not written has an
 // empty path in *tree. REQUIRES: shape.tilesPerLayout > 0, 0 < minBytes <=
 // maxBytes.
 bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, BenchTree* tree, std::string* error);

@@ -129,15 +129,19 @@ JobRun RunJob(const std::string& source, int layout, const std::string& mapPath)
 JobRun RunLimit(const std::string& source, int layout, const std::string& mapPath) {
   std::filesystem::remove(mapPath);
   platform::StderrMessageBox boxes("convert_bench: ");
-  SQLite::Database db(&boxes);
-  store::CreateMapFileNative(db, mapPath);
+  {
+    SQLite::Database db(&boxes);
+    store::CreateMapFileNative(db, mapPath);
+  }
+  sqlite3* db = bench::OpenPlainMap(mapPath);
   ::sync();
   const Timer timer;
   JobRun run;
   run.tiles = bench::LimitLoop(
-      source, layout == convert::LayoutGeoKuk ? bench::LimitLayout::GeoKuk : bench::LimitLayout::Osm, db.handle);
+      source, layout == convert::LayoutGeoKuk ? bench::LimitLayout::GeoKuk : bench::LimitLayout::Osm, db);
   run.seconds = timer.Wall();
   run.cpuSeconds = timer.Cpu();
+  sqlite3_close(db);
   return run;
 }
 

@@ -69,6 +69,15 @@ long long BareWalk(const std::string& folder) {
   return files;
 }
 
+sqlite3* OpenPlainMap(const std::string& path) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, "unix") != SQLITE_OK) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return db;
+}
+
 long long LimitLoop(const std::string& source, LimitLayout layout, sqlite3* db) {
   sqlite3_stmt* insert = nullptr;
   if (sqlite3_prepare_v2(db, "INSERT INTO `tiles` (`x`, `y`, `z`, `s`, `image`) VALUES(?, ?, ?, ?, ?)", -1,

@@ -11,7 +11,9 @@
 //              transaction: what this machine can do at best for the
 //              converting pass.
 // Neither matches patterns, checks anything or reports progress. They assume
-// a generated tree (every file a tile of the given layout).
+// a generated tree (every file a tile of the given layout). The limit loop
+// writes through SQLite's own file layer (OpenPlainMap), page by page, as a
+// plain program does, not through this program's layer that gathers writes.
 //
 // Thread-safety: plain functions; the database belongs to the caller's
 // thread.
@@ -27,6 +29,10 @@ namespace bench {
 long long BareWalk(const std::string& folder);
 
 enum class LimitLayout { GeoKuk, Osm };
+
+// Opens the map file `path` for writing on SQLite's own file layer ("unix").
+// Returns null when it cannot be opened. The caller closes it.
+sqlite3* OpenPlainMap(const std::string& path);
 
 // Inserts every file below `source` into the `tiles` table of `db` in one
 // transaction. Returns the number of rows inserted, or -1 when the insert

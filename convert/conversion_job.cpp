@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/conversion_pass.h"
+#include "convert/counting_thread.h"
 #include "convert/layouts.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
@@ -36,11 +37,28 @@ namespace convert {
 
 using store::TileInserter;
 
+// What the counting walk left behind when it ended; read by the converting
+// pass once it has joined the counting thread.
+struct CountingResult {
+  int fileCount = 0;     // files counted: the total, or the count reached when stopped
+  bool stopped = false;  // a stop was requested by the time the walk ended
+};
+
 // What one walk keeps from file to file: the compiled pattern, the prepared
 // insert and the read buffer are made once per pass, not once per file.
+//
+// A converting pass that runs beside the counting walk (`beside`) holds
+// everything the window or the user could see until the count has ended:
+// its notices, its skip reports, its counts (in `provisional`), its commits
+// and a database error. When the count ends it either takes its place after
+// it (CatchUp: counts published, held reports told in order) or, when the
+// count was stopped, never happened (`discarded`: its transaction rolled back,
+// nothing told).
 struct WalkState {
   int pass = 0;                            // CountingPass or ConvertingPass
   int layout = 0;                          // the job's layout, copied when the pass starts
+  int fileCount = 0;                       // files (items) met so far in this pass
+  ConversionStats* stats = nullptr;        // not owned; where this pass counts: the job's, or `provisional`
   std::unique_ptr<TileRecognizer> recognizer;  // converting pass: the layout's tile rules; null stores nothing
   std::unique_ptr<TileInserter> inserter;  // converting pass: the reused insert statement
   std::vector<unsigned char> buffer;       // the file being stored; its capacity is reused
@@ -58,6 +76,19 @@ struct WalkState {
   platform::FileWriteback writeback;       // converting pass: starts the map file's writing to disk early
   std::uint64_t bytesSinceWriteback = 0;   // tile bytes stored since writeback was last started
   std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
+
+  CountingThread* countsFor = nullptr;     // counting pass on its own thread: told of every file; not owned
+  CountingThread* countBeside = nullptr;   // converting pass: the counting walk running beside it; not owned, may be null
+  const CountingResult* counted = nullptr; // ... and what it leaves; valid once it has been joined
+  bool beside = false;                     // the counting walk has not been caught up with: hold everything
+  bool discarded = false;                  // the count was stopped: this converting pass never happened
+  bool halted = false;                     // a database error ended this pass while beside; told once the count ends
+  ConversionStats provisional;             // this pass's counts while beside
+  std::vector<int> heldNotices;            // NotifyConverted counts not yet posted, oldest first
+  std::vector<std::pair<std::string, SkipReason>> heldSkips;  // skip reports not yet told, oldest first
+  int heldErrorCode = 0;                   // halted: SQLite's result code of the error
+  std::u16string heldErrorMessage;         // halted: its text
+  bool heldFileSizeLimit = false;          // halted: the write failed at the file system's size limit
 };
 
 void ConversionStats::Reset() {
@@ -85,8 +116,13 @@ void ConversionStats::Reset() {
 
 namespace {
 
-void Post(ConversionJob& job, int code) {
-  if (job.notifications != nullptr) job.notifications->Post(code, job.fileCount);
+// Held notices and skip reports a converting pass keeps at most while the
+// counting walk runs beside it; beyond, it waits for the count to end.
+constexpr std::size_t kMaxHeldNotices = 1u << 16;
+constexpr std::size_t kMaxHeldSkips = 1u << 12;
+
+void Post(ConversionJob& job, int code, int count) {
+  if (job.notifications != nullptr) job.notifications->Post(code, count);
 }
 
 void ShowError(ConversionJob& job, const std::u16string& message) {
@@ -101,22 +137,32 @@ bool SqliteTransactionOpen(const SQLite::Database& database) {
 // The open batch is gone (rolled back): its tiles no longer count as stored
 // but as rolled back.
 void ForgetPendingTiles(ConversionJob& job) {
-  if (job.walkState == nullptr) return;
-  job.stats.tilesStored.fetch_sub(job.walkState->pendingTiles, std::memory_order_relaxed);
-  job.stats.rolledBack.fetch_add(job.walkState->pendingTiles, std::memory_order_relaxed);
-  job.walkState->pendingTiles = 0;
-  job.walkState->pendingBytes = 0;
+  WalkState* state = job.walkState;
+  if (state == nullptr) return;
+  state->stats->tilesStored.fetch_sub(state->pendingTiles, std::memory_order_relaxed);
+  state->stats->rolledBack.fetch_add(state->pendingTiles, std::memory_order_relaxed);
+  state->pendingTiles = 0;
+  state->pendingBytes = 0;
+}
+
+// Whether the write that failed with `code` met the file system's size
+// limit. Taken while the map file still has the size at which it failed.
+bool FailedAtSizeLimit(ConversionJob& job, int code) {
+  const std::uint64_t pending = job.walkState != nullptr ? job.walkState->pendingBytes : 0;
+  return store::WriteFailedAtSizeLimit(*job.database, code, pending, platform::ReadMountTable());
 }
 
 // Keeps the first error that stops the job, for the summary.
-void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
+void KeepStopReason(ConversionJob& job, int code, const std::u16string& message, bool atSizeLimit) {
   if (job.stats.databaseErrorCode.load() != 0) return;
-  // Taken now, while the map file still has the size at which the write
-  // failed.
-  const std::uint64_t pending = job.walkState != nullptr ? job.walkState->pendingBytes : 0;
-  job.stats.fileSizeLimit = store::WriteFailedAtSizeLimit(*job.database, code, pending, platform::ReadMountTable());
+  job.stats.fileSizeLimit = atSizeLimit;
   job.stats.databaseErrorCode = code;
   job.stopReason = message;
+}
+
+void NoteStopReason(ConversionJob& job, int code, const std::u16string& message) {
+  if (job.stats.databaseErrorCode.load() != 0) return;
+  KeepStopReason(job, code, message, FailedAtSizeLimit(job, code));
 }
 
 void BeginTransactionIfNone(ConversionJob& job) {
@@ -153,14 +199,28 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
   // stop itself, not an error: the batch is rolled back all the same, but
   // nothing is shown and the job ends as a stopped one.
   const bool stopWhileWaiting = job.stopRequested.load() != 0 && (code & 0xff) == SQLITE_BUSY;
-  job.stats.rolledBack.fetch_add(1, std::memory_order_relaxed);
-  if (!stopWhileWaiting) NoteStopReason(job, code, message);  // before the rollback changes the file
+  WalkState* state = job.walkState;
+  const bool beside = state != nullptr && state->beside;
+  (state != nullptr ? *state->stats : job.stats).rolledBack.fetch_add(1, std::memory_order_relaxed);
+  if (beside && !stopWhileWaiting) {
+    state->heldFileSizeLimit = FailedAtSizeLimit(job, code);  // before the rollback changes the file
+  } else if (!stopWhileWaiting) {
+    NoteStopReason(job, code, message);
+  }
   SQLite::Database& database = *job.database;
   if (SqliteTransactionOpen(database)) database.rollback();
   database.inTransaction = 0;
   ForgetPendingTiles(job);
   if (stopWhileWaiting) return;
   FinishRollback(job);
+  if (beside) {
+    // The count still runs: the error is shown once it has ended, where it
+    // would have come with the passes one after the other.
+    state->halted = true;
+    state->heldErrorCode = code;
+    state->heldErrorMessage = message;
+    return;
+  }
   ShowError(job, message);
   job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
   job.stopRequested = 1;
@@ -171,6 +231,7 @@ void StopOnDatabaseError(ConversionJob& job, int code, const std::u16string& mes
 // dangling, so the job stops after rolling back whatever SQLite still holds
 // open. Returns false in that case.
 bool CommitOpenTransaction(ConversionJob& job) {
+  assert(job.walkState == nullptr || !job.walkState->beside);  // nothing is committed before the count has ended
   SQLite::Database& database = *job.database;
   if (database.inTransaction == 0) return true;
   database.inTransaction = 0;
@@ -209,8 +270,16 @@ bool CommitOpenTransaction(ConversionJob& job) {
 }
 
 // Tells the job's listener, if any, that the item `where` was not stored.
+// While the count runs beside the pass the report is held.
 void ReportSkippedAt(ConversionJob& job, std::string_view where, SkipReason reason) {
-  if (job.skipListener != nullptr) job.skipListener->Skipped(where, reason);
+  if (job.skipListener == nullptr) return;
+  WalkState* state = job.walkState;
+  if (state != nullptr && state->beside) {
+    state->heldSkips.emplace_back(where, reason);
+    return;
+  }
+  if (state != nullptr && state->discarded) return;
+  job.skipListener->Skipped(where, reason);
 }
 
 // The same for the entry at the full path `path` of the source tree.
@@ -222,7 +291,7 @@ void ReportSkipped(ConversionJob& job, std::string_view path, SkipReason reason)
 // is open), and counts what became of it.
 void StoreTile(ConversionJob& job, WalkState& state, const TileKey& key, const unsigned char* image,
                std::size_t size, std::string_view where) {
-  ConversionStats& stats = job.stats;
+  ConversionStats& stats = *state.stats;
   BeginTransactionIfNone(job);
   TileInserter::Outcome outcome;
   try {
@@ -246,7 +315,8 @@ void StoreTile(ConversionJob& job, WalkState& state, const TileKey& key, const u
         state.readerTurn->BatchOpenFor(open);
         // A reader of the map waits for the whole of a batch that outgrew
         // SQLite's page cache; a long source does not hold it for longer.
-        if (open >= job.longestBatch) CommitOpenTransaction(job);
+        // Beside the count nothing is committed: the batch waits for it.
+        if (open >= job.longestBatch && !state.beside) CommitOpenTransaction(job);
       }
       break;
     case TileInserter::Outcome::Duplicate:
@@ -270,7 +340,7 @@ bool EndTileGroup(ConversionJob& job, WalkState& state, bool last) {
   if (last || BatchDue(job, state)) {
     if (!CommitOpenTransaction(job)) return false;
   }
-  Post(job, NotifyConverted);
+  Post(job, NotifyConverted, state.fileCount);
   return true;
 }
 
@@ -294,12 +364,28 @@ const std::atomic<int>* BeginConverting(ConversionJob& job, WalkState& state) {
   return busyStop;
 }
 
-// Ends a converting pass: commits what is open and restores the stop flag.
+// Undoes a converting pass that never happened (its count was stopped): its
+// open transaction is rolled back, so the map file is as it was.
+void RollBackDiscardedPass(ConversionJob& job) {
+  SQLite::Database& database = *job.database;
+  if (SqliteTransactionOpen(database)) {
+    database.inTransaction = 1;
+    database.rollback();
+  }
+  database.inTransaction = 0;
+}
+
+// Ends a converting pass: commits what is open (rolls it back when the pass
+// was discarded) and restores the stop flag.
 void EndConverting(ConversionJob& job, const std::atomic<int>* busyStop) {
   // The last commit keeps what a stopped job stored, so it waits for a
   // lock as long as any statement would, stop or not.
   job.database->setBusyStop(busyStop);
-  CommitOpenTransaction(job);
+  if (job.walkState != nullptr && job.walkState->discarded) {
+    RollBackDiscardedPass(job);
+  } else {
+    CommitOpenTransaction(job);
+  }
   if (job.walkState != nullptr && job.walkState->readerTurn) job.walkState->readerTurn->End();
   job.walkState = nullptr;
 }
@@ -307,7 +393,7 @@ void EndConverting(ConversionJob& job, const std::atomic<int>* busyStop) {
 // Handles one file of the converting pass: recognise, decode, read, insert.
 void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
                const platform::FolderSearch& search, const platform::FolderEntry& entry) {
-  ConversionStats& stats = job.stats;
+  ConversionStats& stats = *state.stats;
   std::string& fullPath = state.filePath;
   JoinPathInto(folderPath, entry.name, &fullPath);
   std::optional<TileKey> key;
@@ -336,54 +422,82 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
             job.skipListener != nullptr ? NativeRelativePath(fullPath, job.sourceFolder) : std::string_view());
 }
 
-// Sets up the state of one pass, walks the tree from folderPath, and leaves
-// no transaction open: a stopped converting pass commits what it stored.
-void WalkTree(ConversionJob& job, const std::string& folderPath, int pass) {
-  WalkState state;
-  state.pass = pass;
-  state.layout = job.layout;
-  const std::atomic<int>* busyStop = nullptr;
-  if (pass == ConvertingPass) {
-    assert(job.database != nullptr);
-    if (IsFolderLayout(state.layout)) {
-      try {
-        state.recognizer = std::make_unique<TileRecognizer>(state.layout);
-      } catch (const std::exception& error) {
-        // The patterns are fixed texts; this only happens if the engine
-        // cannot compile them, and then no file could be recognised.
-        job.stopReason = platform::Utf8ToUtf16(error.what());
-        ShowError(job, job.stopReason);
-        job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
-        job.stopRequested = 1;
-        return;
-      }
-      if (job.readAheadMinFiles >= 0 && job.stats.filesCounted.load() >= job.readAheadMinFiles) {
-        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow, job.selection);
-        if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
-      }
-    }
-    busyStop = BeginConverting(job, state);
-  }
-  job.walkState = &state;
-  job.WalkFolder(folderPath, pass);
-  if (state.readAhead) {
-    state.readAhead->Stop();
-    job.stats.readAheadStarted = state.readAhead->Started();
-  }
-  if (pass == ConvertingPass) EndConverting(job, busyStop);
-  job.walkState = nullptr;
+// Copies the counts a converting pass made while beside the count into the
+// job's, where the progress and the summary read them.
+void PublishCounts(const ConversionStats& from, ConversionStats& to) {
+  to.filesSeen = from.filesSeen.load();
+  to.tilesStored = from.tilesStored.load();
+  to.duplicates = from.duplicates.load();
+  to.notTiles = from.notTiles.load();
+  to.unreadable = from.unreadable.load();
+  to.outsideSelection = from.outsideSelection.load();
+  to.tooLarge = from.tooLarge.load();
+  to.unreadableFolders = from.unreadableFolders.load();
+  to.vanishedFolders = from.vanishedFolders.load();
+  to.rolledBack = from.rolledBack.load();
 }
 
-}  // namespace
-
-void ConversionJob::WalkFolder(std::string folderPath, int pass) {
-  assert(pass == CountingPass || pass == ConvertingPass);
-  if (walkState == nullptr) {
-    WalkTree(*this, folderPath, pass);
+// The converting pass catches up with the counting walk beside it: waits for
+// the walk to end, then either takes its place after it (the total first,
+// then the held notices, skip reports and error, in the order they would
+// have come with the passes one after the other) or, when the count was
+// stopped, marks the pass as one that never ran. REQUIRES: state.beside.
+void CatchUp(ConversionJob& job, WalkState& state) {
+  assert(state.beside && state.countBeside != nullptr);
+  state.countBeside->Join();
+  state.beside = false;
+  if (state.counted->stopped) {
+    state.discarded = true;
+    state.heldNotices.clear();
+    state.heldSkips.clear();
     return;
   }
-  WalkState& state = *walkState;
+  ConversionStats& stats = job.stats;
+  stats.filesCounted = state.counted->fileCount;
+  PublishCounts(state.provisional, stats);
+  state.stats = &stats;
+  stats.pass = ConvertingPass;
+  // A stop from now on ends the pass: no folder notice after it.
+  for (const int count : state.heldNotices) {
+    if (job.stopRequested.load() != 0) break;
+    Post(job, NotifyConverted, count);
+  }
+  state.heldNotices = {};
+  if (job.skipListener != nullptr) {
+    for (const auto& [path, reason] : state.heldSkips) job.skipListener->Skipped(path, reason);
+  }
+  state.heldSkips = {};
+  if (state.halted) {
+    if (state.heldErrorCode != 0) {
+      KeepStopReason(job, state.heldErrorCode, state.heldErrorMessage, state.heldFileSizeLimit);
+    } else if (job.stopReason.empty()) {
+      job.stopReason = state.heldErrorMessage;
+    }
+    ShowError(job, state.heldErrorMessage);
+    stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+    job.stopRequested = 1;
+  }
+}
 
+// After every entry of a converting pass beside the count: catches up once
+// the count has ended, or when the pass holds as much as it may.
+void CatchUpIfDue(ConversionJob& job, WalkState& state) {
+  if (!state.beside) return;
+  if (state.countBeside->Ended() || state.heldNotices.size() >= kMaxHeldNotices ||
+      state.heldSkips.size() >= kMaxHeldSkips) {
+    CatchUp(job, state);
+  }
+}
+
+// True when the walk must leave the folder at once.
+bool MustLeave(const ConversionJob& job, const WalkState& state) {
+  return job.stopRequested.load() != 0 || state.halted || state.discarded;
+}
+
+// Walks one folder and, recursively, every folder below it, with the pass of
+// `state` (see the header).
+void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folderPath) {
+  const int pass = state.pass;
   platform::FolderSearch search;
   bool searching = OpenWalkedFolder(search, folderPath, state.parentSearch, state.subfolderName);
   state.parentSearch = nullptr;
@@ -391,14 +505,14 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   // A folder whose listing broke off is walked with the names it gave, but
   // counted and told as unreadable: some of its files may be missing.
   if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {
-    stats.unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+    state.stats->unreadableFolders.fetch_add(1, std::memory_order_relaxed);
     struct stat status {};
     if (!searching && ::lstat(folderPath.c_str(), &status) != 0 && errno == ENOENT) {
-      stats.vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
+      state.stats->vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
     }
-    ReportSkipped(*this, folderPath, SkipReason::FolderUnreadable);
+    ReportSkipped(job, folderPath, SkipReason::FolderUnreadable);
   }
-  if (pass == ConvertingPass) BeginTransactionIfNone(*this);
+  if (pass == ConvertingPass) BeginTransactionIfNone(job);
   // A folder already on the walk's path (reached again through a link) is
   // walked as an empty folder.
   std::optional<platform::WalkGuard::Scope> scope;  // keeps this folder on the path while it is walked
@@ -415,15 +529,17 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
           ++state.depth;
           state.parentSearch = &search;
           state.subfolderName = &entry.name;
-          WalkFolder(JoinPath(folderPath, entry.name), pass);
+          WalkFolderIn(job, state, JoinPath(folderPath, entry.name));
           --state.depth;
         }
       } else {
-        ++fileCount;
-        stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
-        if (pass == ConvertingPass) StoreFile(*this, state, folderPath, search, entry);
+        ++state.fileCount;
+        state.stats->filesSeen.fetch_add(1, std::memory_order_relaxed);
+        if (state.countsFor != nullptr) state.countsFor->FileCounted(state.fileCount);
+        if (pass == ConvertingPass) StoreFile(job, state, folderPath, search, entry);
       }
-      if (stopRequested.load() != 0) {
+      if (pass == ConvertingPass) CatchUpIfDue(job, state);
+      if (MustLeave(job, state)) {
         search.Close();
         return;
       }
@@ -432,23 +548,119 @@ void ConversionJob::WalkFolder(std::string folderPath, int pass) {
   search.Close();
 
   if (pass == CountingPass) {
-    Post(*this, NotifyCounted);
+    Post(job, NotifyCounted, state.fileCount);
     return;
   }
-  EndTileGroup(*this, state, state.depth == 0);
+  // Nothing is committed before the count has ended: the source folder's end
+  // and a full batch wait for it; a batch due by its age waits as well.
+  const bool lastFolder = state.depth == 0;
+  if (state.beside && (lastFolder || state.pendingTiles >= job.commitBatch)) {
+    CatchUp(job, state);
+    // A stop that came with one of the folder notices told now ends the
+    // walk before this folder's notice, as it would have then.
+    if (MustLeave(job, state)) return;
+  }
+  if (state.beside) {
+    state.heldNotices.push_back(state.fileCount);
+    return;
+  }
+  EndTileGroup(job, state, lastFolder);
+}
+
+// Sets up the state of one pass, walks the tree from folderPath, and leaves
+// no transaction open: a stopped converting pass commits what it stored.
+// `countBeside` (converting pass only, may be null): the counting walk still
+// running, whose end the pass catches up with; `counted` what it leaves.
+void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, CountingThread* countBeside = nullptr,
+              const CountingResult* counted = nullptr) {
+  WalkState state;
+  state.pass = pass;
+  state.layout = job.layout;
+  state.stats = &job.stats;
+  if (countBeside != nullptr) {
+    state.countBeside = countBeside;
+    state.counted = counted;
+    state.beside = true;
+    state.stats = &state.provisional;
+  }
+  const std::atomic<int>* busyStop = nullptr;
+  if (pass == ConvertingPass) {
+    busyStop = BeginConverting(job, state);
+    if (IsFolderLayout(state.layout)) {
+      try {
+        state.recognizer = std::make_unique<TileRecognizer>(state.layout);
+      } catch (const std::exception& error) {
+        // The patterns are fixed texts; this only happens if the engine
+        // cannot compile them, and then no file could be recognised.
+        const std::u16string message = platform::Utf8ToUtf16(error.what());
+        if (state.beside) {
+          state.halted = true;
+          state.heldErrorMessage = message;
+        } else {
+          job.stopReason = message;
+          ShowError(job, job.stopReason);
+          job.stats.databaseErrors.fetch_add(1, std::memory_order_relaxed);
+          job.stopRequested = 1;
+        }
+      }
+      // Beside the count, the files counted so far tell whether the tree is
+      // large enough.
+      const long long known = state.beside ? job.stats.filesSeen.load() : job.stats.filesCounted.load();
+      if (state.recognizer && job.readAheadMinFiles >= 0 && known >= job.readAheadMinFiles) {
+        state.readAhead = std::make_unique<ReadAhead>(job.sourceFolder, state.layout, job.readAheadWindow, job.selection);
+        if (!state.readAhead->Start()) state.readAhead.reset();  // no thread: the pass reads as it goes
+      }
+    }
+  }
+  job.walkState = &state;
+  if (!MustLeave(job, state)) WalkFolderIn(job, state, folderPath);
+  if (state.beside) CatchUp(job, state);
+  if (state.readAhead) {
+    state.readAhead->Stop();
+    if (!state.discarded) job.stats.readAheadStarted = state.readAhead->Started();
+  }
+  if (pass == ConvertingPass) EndConverting(job, busyStop);
+  job.fileCount = state.fileCount;
+  job.walkState = nullptr;
+}
+
+// The counting pass: walks the whole tree, posting NotifyCounted at every
+// folder end, and leaves its total in *result. `thread`, when the walk runs
+// on a thread of its own, is told of every file.
+void CountTree(ConversionJob& job, CountingThread* thread, CountingResult* result) {
+  WalkState state;
+  state.pass = CountingPass;
+  state.layout = job.layout;
+  state.stats = &job.stats;
+  state.countsFor = thread;
+  WalkFolderIn(job, state, job.sourceFolder);
+  result->fileCount = state.fileCount;
+  result->stopped = job.stopRequested.load() != 0;
+}
+
+}  // namespace
+
+void ConversionJob::WalkFolder(std::string folderPath, int pass) {
+  assert(pass == CountingPass || pass == ConvertingPass);
+  if (walkState == nullptr) {
+    WalkTree(*this, folderPath, pass);
+    return;
+  }
+  WalkFolderIn(*this, *walkState, folderPath);
 }
 
 ConvertingPassScope::ConvertingPassScope(ConversionJob& job) : job_(job), state_(std::make_unique<WalkState>()) {
   assert(job.walkState == nullptr);
   state_->pass = ConvertingPass;
   state_->layout = job.layout;
+  state_->stats = &job.stats;
   busyStop_ = BeginConverting(job_, *state_);
 }
 
 ConvertingPassScope::~ConvertingPassScope() { EndConverting(job_, busyStop_); }
 
 void ConvertingPassScope::Met() {
-  ++job_.fileCount;
+  job_.fileCount = ++state_->fileCount;
   job_.stats.filesSeen.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -507,6 +719,46 @@ void StopOnSourceError(ConversionJob& job, int code, const std::u16string& messa
   job.stopRequested = 1;
 }
 
+void RunPassesInTurn(ConversionJob& job, TileSource& source) {
+  source.Convert(job, CountingPass);
+  job.stats.filesCounted = job.fileCount;
+  if (job.stopRequested.load() == 0) {
+    job.fileCount = 0;
+    job.stats.filesSeen = 0;
+    job.stats.pass = ConvertingPass;
+    source.Convert(job, ConvertingPass);
+  }
+}
+
+void RunFolderPasses(ConversionJob& job) {
+  CountingResult counted;
+  bool beside = false;  // the converting pass begins while the count goes on
+  {
+    CountingThread counting(job.overlapFromFiles);
+    if (job.overlapFromFiles >= 0 &&
+        counting.Start([&job, &counting, &counted] { CountTree(job, &counting, &counted); })) {
+      beside = !counting.WaitForOverlap();
+      if (beside) WalkTree(job, job.sourceFolder, ConvertingPass, &counting, &counted);
+    } else {
+      CountTree(job, nullptr, &counted);  // one pass after the other, on this thread
+    }
+  }  // the counting thread has ended here
+  if (beside) {
+    if (counted.stopped) {  // the converting pass never happened
+      job.stats.filesCounted = counted.fileCount;
+      job.fileCount = counted.fileCount;
+    }
+    return;
+  }
+  job.stats.filesCounted = counted.fileCount;
+  job.fileCount = counted.fileCount;
+  if (!counted.stopped) {
+    job.stats.filesSeen = 0;
+    job.stats.pass = ConvertingPass;
+    WalkTree(job, job.sourceFolder, ConvertingPass);
+  }
+}
+
 void RunConversion(ConversionJob& job) {
   job.stats.Reset();
   job.stopReason.clear();
@@ -514,17 +766,10 @@ void RunConversion(ConversionJob& job) {
   job.fileCount = 0;
   job.stats.pass = CountingPass;
   const std::unique_ptr<TileSource> source = MakeTileSource(job.layout);
-  source->Convert(job, CountingPass);
-  job.stats.filesCounted = job.fileCount;
-  if (job.stopRequested.load() == 0) {
-    job.fileCount = 0;
-    job.stats.filesSeen = 0;
-    job.stats.pass = ConvertingPass;
-    source->Convert(job, ConvertingPass);
-  }
+  source->ConvertPasses(job);
   job.stopRequested = 0;
   job.running = 0;
-  Post(job, NotifyFinished);
+  Post(job, NotifyFinished, job.fileCount);
 }
 
 int ConversionThreadProc(ConversionJob* job) {

@@ -44,6 +44,17 @@
 // leaves out is counted in outsideSelection and never opened or read, not
 // even by the read-ahead. The counting pass counts every file as before.
 //
+// The two passes overlap on a large tree. The counting pass runs on a thread
+// of its own (CountingThread, counting_thread.h); once it has counted
+// overlapFromFiles files without having ended, the converting pass begins on
+// the worker beside it. Until the count has ended, the converting pass holds
+// its notices, skip reports, counts, commits and any database error, and
+// then tells them in their order, after the counting pass's last notice; a
+// stop during the count rolls back what it inserted, as if it had never
+// begun. So the notices, the stored rows and every count are those of the
+// two passes one after the other: all NotifyCounted, then the
+// NotifyConverted of the folders in walk order, then NotifyFinished.
+//
 // Thread-safety: the caller fills layout, sourceFolder, database,
 // notifications, messageBoxes and skipListener, sets running = 1 and stopRequested = 0, and
 // then starts the worker with [&job]{ convert::ConversionThreadProc(&job); }.
@@ -51,6 +62,8 @@
 // signal handler) and reads `stats`; the worker alone uses the database.
 //
 // Invariants:
+//  0. No NotifyConverted is posted before the counting pass's last
+//     NotifyCounted, and no transaction is committed before it.
 //  1. No tile is inserted outside a transaction.
 //  2. When the job has ended, inTransaction of the database is 0 and no
 //     transaction that the job began is left open.
@@ -116,6 +129,11 @@ inline constexpr std::chrono::milliseconds kLongestBatch{2000};
 // to the work of storing it.
 inline constexpr std::uint64_t kWritebackStep = 32u << 20;
 
+// The default of ConversionJob::overlapFromFiles. A tree counted whole
+// before this many files needs no overlap: its counting pass is over in a
+// few milliseconds.
+inline constexpr long long kOverlapFromFiles = 2000;
+
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
 // starts.
@@ -152,7 +170,7 @@ struct ConversionJob {
   SQLite::Database* database = nullptr;                    // not owned; the open map file
   std::atomic<int> running{0};                             // 1 while a job runs; cleared by the worker at the end
   std::atomic<int> stopRequested{0};                       // set by stop/close or a database error; read after every entry
-  int fileCount = 0;                                       // files met so far in the current pass (worker only)
+  int fileCount = 0;                                       // files met by the last pass when it ended (worker only)
   platform::NotificationChannel* notifications = nullptr;  // not owned; receives (code, fileCount)
   platform::MessageBoxService* messageBoxes = nullptr;     // not owned; database errors met by the worker
   SkipListener* skipListener = nullptr;                    // not owned, may be null; hears of each file not stored (converting pass)
@@ -164,6 +182,7 @@ struct ConversionJob {
   long long readAheadMinFiles = kReadAheadMinFiles;        // a converting pass of at least this many files reads ahead; < 0: never
   std::uint64_t readAheadWindow = kReadAheadWindow;        // tile bytes the read-ahead may be ahead of the walk
   std::chrono::steady_clock::duration longestBatch = kLongestBatch;  // a transaction open this long is committed after the next tile, inside a folder too
+  long long overlapFromFiles = kOverlapFromFiles;          // the converting pass begins beside a count that has met this many files; 0: at once; < 0: after the count
   std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
   std::string rollbackLeft;                                // worker: after a database error, why the map file still holds the rolled-back batch's journal ("" when it was rolled back); read once the job has ended
 
@@ -175,12 +194,23 @@ struct ConversionJob {
   // the converting pass.
   void WalkFolder(std::string folderPath, int pass);
 
-  WalkState* walkState = nullptr;  // worker only: set while a walk runs, not owned
+  WalkState* walkState = nullptr;  // worker only: set while the worker's own walk runs, not owned
 };
 
 // The job body: counting pass, then (unless stopped) converting pass; clears
 // stopRequested and running and posts NotifyFinished.
 void RunConversion(ConversionJob& job);
+
+class TileSource;
+
+// The two passes of a source that has no walk of its own to overlap: the
+// counting pass, then (unless stopped) the converting pass, on this thread.
+void RunPassesInTurn(ConversionJob& job, TileSource& source);
+
+// The two passes over the job's folder tree: the counting walk on a thread of
+// its own, the converting walk beside it once the count has met
+// overlapFromFiles files (see above); a smaller tree is counted whole first.
+void RunFolderPasses(ConversionJob& job);
 
 // The worker thread's routine: runs RunConversion on *job and returns 0.
 // REQUIRES: job != nullptr.

@@ -13,10 +13,13 @@ namespace {
 class FolderTreeSource : public TileSource {
  public:
   void Convert(ConversionJob& job, int pass) override { job.WalkFolder(job.sourceFolder, pass); }
+  void ConvertPasses(ConversionJob& job) override { RunFolderPasses(job); }
   void Verify(VerifyJob& job) override { VerifyFolderTree(job); }
 };
 
 }  // namespace
+
+void TileSource::ConvertPasses(ConversionJob& job) { RunPassesInTurn(job, *this); }
 
 std::unique_ptr<TileSource> MakeTileSource(int layout) {
   if (layout == LayoutMbtiles) return std::make_unique<MbtilesSource>();

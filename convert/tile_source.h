@@ -34,6 +34,11 @@ class TileSource {
   // request is read after every item.
   virtual void Convert(ConversionJob& job, int pass) = 0;
 
+  // Both passes of the conversion job, as RunConversion runs them. By
+  // default the counting pass, then (unless stopped) the converting pass,
+  // one after the other; a folder tree lets the two walks overlap.
+  virtual void ConvertPasses(ConversionJob& job);
+
   // The whole check: the counting pass when job.countFirst, then the
   // checking pass.
   virtual void Verify(VerifyJob& job) = 0;

@@ -9,8 +9,11 @@
 #include <mutex>
 
 #include "platform/utf.h"
+#include "store/coalescing_vfs.h"
 
 namespace SQLite {
+
+using store::UseCoalescingVfs;
 
 namespace {
 
@@ -22,7 +25,10 @@ int libraryUsers = 0;  // live Database objects
 
 void AcquireLibrary() {
   std::lock_guard<std::mutex> lock(libraryMutex);
-  if (libraryUsers++ == 0) sqlite3_initialize();
+  if (libraryUsers++ == 0) {
+    sqlite3_initialize();
+    UseCoalescingVfs();  // without it, SQLite writes page by page as the system's layer does
+  }
 }
 
 void ReleaseLibrary() {

@@ -32,6 +32,8 @@ void QueuedCallChannel::Post(int code, int count) {
       receiver, [shared = shared_] { Wake(shared); }, Qt::QueuedConnection);
 }
 
+void QueuedCallChannel::SetDeliveryEnd(std::function<void()> delivered) { shared_->delivered = std::move(delivered); }
+
 long long QueuedCallChannel::Deliveries() const { return shared_->deliveries; }
 
 void QueuedCallChannel::Wake(const std::shared_ptr<Shared>& shared) {
@@ -62,6 +64,7 @@ void QueuedCallChannel::Deliver(const std::shared_ptr<Shared>& shared) {
     shared->delivering.pop_front();
     shared->handler(next.code, next.count);
   }
+  if (shared->delivered) shared->delivered();
 }
 
 }  // namespace platform::qt

@@ -9,8 +9,10 @@
 // the handler, one at a time, in posting order, so totals, the change of pass
 // and the end of a job are never lost or reordered, while a job that ends
 // thousands of folders a second costs the window thread only a few dozen
-// wake-ups. Notifications still pending when the receiver is destroyed are
-// dropped with it.
+// wake-ups. After the last notification of a wake-up the delivery's end
+// callback runs, if one is set: a window that draws its progress there draws
+// it once per wake-up, not once per notification. Notifications still
+// pending when the receiver is destroyed are dropped with it.
 //
 // Thread-safety: Post() may be called from any thread; the handler runs on
 // the receiver's thread only.
@@ -47,6 +49,11 @@ class QueuedCallChannel : public NotificationChannel {
 
   void Post(int code, int count) override;
 
+  // `delivered` runs on the receiver's thread after the notifications of
+  // each wake-up have all been handed to the handler. Set it before the
+  // first Post().
+  void SetDeliveryEnd(std::function<void()> delivered);
+
   // For tests and benchmarks: the wake-ups the window thread has had.
   long long Deliveries() const;
 
@@ -56,6 +63,7 @@ class QueuedCallChannel : public NotificationChannel {
   struct Shared {
     QPointer<QObject> receiver;          // not owned; calls are queued to its thread
     Handler handler;                     // runs on the receiver's thread
+    std::function<void()> delivered;     // may be empty; runs on the receiver's thread after each wake-up's notifications
     std::chrono::milliseconds gap;       // least time between two deliveries
     std::mutex mutex;                    // guards posted and scheduled
     std::vector<Notification> posted;    // posted, not yet taken by the window thread

@@ -136,11 +136,14 @@ TEST(QueuedCallChannel, DeliversInOrderOnReceiverThread) {
 
 // CHAN-1b: a sender that posts thousands of notifications a second wakes
 // the window thread at most about once every 20 ms; every notification still
-// arrives, in order.
+// arrives, in order, and the delivery's end callback runs once per wake-up,
+// after its last notification.
 TEST(QueuedCallChannel, WakesTheWindowThreadAtMostFiftyTimesASecond) {
   QObject receiver;
   std::vector<int> delivered;
+  std::vector<std::size_t> deliveredAtEnds;  // notifications handed over when each delivery ended
   QueuedCallChannel channel(&receiver, [&](int, int count) { delivered.push_back(count); });
+  channel.SetDeliveryEnd([&] { deliveredAtEnds.push_back(delivered.size()); });
   const auto begin = std::chrono::steady_clock::now();
   std::atomic<bool> sent{false};
   std::thread sender([&] {
@@ -157,6 +160,9 @@ TEST(QueuedCallChannel, WakesTheWindowThreadAtMostFiftyTimesASecond) {
   for (int i = 0; i < 3000; ++i) ASSERT_EQ(delivered[i], i);
   EXPECT_GE(channel.Deliveries(), 2);
   EXPECT_LE(channel.Deliveries(), milliseconds / 20 + 2) << milliseconds << " ms";
+  ASSERT_EQ(deliveredAtEnds.size(), static_cast<std::size_t>(channel.Deliveries()));
+  for (std::size_t i = 1; i < deliveredAtEnds.size(); ++i) EXPECT_GT(deliveredAtEnds[i], deliveredAtEnds[i - 1]) << i;
+  EXPECT_EQ(deliveredAtEnds.back(), 3000u);
 }
 
 // CHAN-2: notifications still queued when the receiver goes are dropped.

@@ -6,7 +6,9 @@
 #include <sqlite3.h>
 
 #include <functional>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/conversion_job.h"
@@ -22,12 +24,27 @@ namespace convert_test {
 // "SQL:<text>" for a statement the connection ran.
 using EventLog = std::vector<std::string>;
 
+// Guards the event log and the recorded notices: the counting pass posts
+// from a thread of its own while the worker runs SQL.
+inline std::mutex& EventLogMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 class RecordingChannel : public platform::NotificationChannel {
  public:
   explicit RecordingChannel(EventLog* log) : log_(log) {}
   void Post(int code, int count) override {
-    notices.push_back({code, count});
-    log_->push_back("N" + std::to_string(code) + ":" + std::to_string(count));
+    {
+      std::lock_guard<std::mutex> lock(EventLogMutex());
+      notices.push_back({code, count});
+      // Appended piece by piece: g++ 12 warns falsely on a literal + std::string here.
+      std::string line = "N";
+      line += std::to_string(code);
+      line += ':';
+      line += std::to_string(count);
+      log_->push_back(std::move(line));
+    }
     if (onPost) onPost(code, count);
   }
   std::vector<platform::Notification> notices;  // everything posted, in order
@@ -109,6 +126,7 @@ struct JobRig {
   }
 
   static int Trace(unsigned, void* context, void*, void* text) {
+    std::lock_guard<std::mutex> lock(EventLogMutex());
     const std::string sql = static_cast<const char*>(text);
     if (sql.rfind("PRAGMA cache_size", 0) != 0) static_cast<EventLog*>(context)->push_back("SQL:" + sql);
     return 0;

@@ -302,16 +302,18 @@ void CCorvaneMapCreatorDlg::WriteSettings() {
 }
 
 void CCorvaneMapCreatorDlg::UpdatePreview() {
-  const int layout = layoutGroup_->checkedId();
-  app::PreviewTarget source;
   const std::string sourceNative = Native(sourcePath_);
-  if (sourceReady_ != 0 && layout >= 0 && platform::IsDirectory(sourceNative)) {
-    source = {app::PreviewTarget::Tree, sourceNative, layout};
-  }
+  // A file in the source box is an MBTiles file whatever the radio buttons
+  // say, as the job reads it.
+  const int layout = convert::SourceLayoutFor(sourceNative, layoutGroup_->checkedId());
+  app::PreviewTarget source;
+  const bool readable = layout == convert::LayoutMbtiles || (layout >= 0 && platform::IsDirectory(sourceNative));
+  if (sourceReady_ != 0 && readable) source = {app::PreviewTarget::Tree, sourceNative, layout};
   app::PreviewTarget map;
   if (mapReady_ != 0) map = {app::PreviewTarget::MapFile, Native(targetPath_), -1};
   preview_->SetTargets(source, map);
-  selection_->SetWebMercator(layout == convert::LayoutOsmTrackerStorage);
+  selection_->SetWebMercator(layout == convert::LayoutOsmTrackerStorage || layout == convert::LayoutTms ||
+                             layout == convert::LayoutMbtiles);
 }
 
 void CCorvaneMapCreatorDlg::UpdateConvertButton() {

@@ -45,12 +45,12 @@ namespace app {
 struct PreviewTarget {
   enum Kind {
     None,     // nothing
-    Tree,     // a source folder of `layout`
+    Tree,     // the source of `layout`: a folder tree, or an MBTiles file
     MapFile,  // a map file
   };
   Kind kind = None;
   std::string path;  // native path
-  int layout = -1;   // Tree: LayoutGeoKuk or LayoutOsmTrackerStorage
+  int layout = -1;   // Tree: LayoutGeoKuk, LayoutOsmTrackerStorage, LayoutTms or LayoutMbtiles
   bool operator==(const PreviewTarget&) const = default;
 };
 

@@ -20,7 +20,7 @@ void ProgressDisplay::Progress(const convert::ProgressSnapshot& s, bool last) {
   drawnPhase_ = s.phase;
   lastDraw_ = now;
   if (s.phase == convert::SessionPhase::Counting) {
-    terminal_.DrawProgress(convert::CountingLine(s.filesDone));
+    terminal_.DrawProgress(convert::FitLine(convert::CountingLine(s.filesDone, s.unit, s.countGrows), TerminalColumns()));
     return;
   }
   terminal_.DrawProgress(convert::FitProgressLine(s.filesDone, s.filesTotal, rate_.TilesPerSecond(),

@@ -1,10 +1,10 @@
 // ProgressDisplay: draws a session's progress (convert/session_progress.h) as
-// the progress line of the terminal: the count while files are counted, then
-// a bar with the files done, the tile rate and the time left (once the pass
-// has run long enough to measure them, progress_text.h). The line is
-// fitted to the terminal's width at every redraw, redrawn at most five times
-// a second (and at once when a phase begins), and taken away when the walk
-// has ended.
+// the progress line of the terminal: the count while files (or rows) are
+// counted, then a bar with the files done, the tile rate and the time left
+// (once the pass has run long enough to measure them, progress_text.h). The
+// line is fitted to the terminal's width at every redraw, redrawn at most
+// five times a second (and at once when a phase begins), and taken away when
+// the walk has ended.
 //
 // Thread-safety: called on the session's thread only.
 #pragma once

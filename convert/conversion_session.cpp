@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/layouts.h"
 #include "platform/message_box.h"
 #include "platform/notification.h"
 #include "platform/utf.h"
@@ -32,6 +33,11 @@ class PassClock {
   ProgressSnapshot Snapshot(const ConversionJob& job, long long totalFiles) {
     const ConversionStats& stats = job.stats;
     ProgressSnapshot snapshot;
+    // An MBTiles file's rows are counted by one query.
+    if (job.layout == LayoutMbtiles) {
+      snapshot.unit = "rows";
+      snapshot.countGrows = false;
+    }
     if (stats.pass.load() == ConvertingPass) {
       if (!working_) {
         working_ = true;

@@ -32,6 +32,8 @@ double SecondsSince(Clock::time_point start) {
 
 ProgressSnapshot Snapshot(const ExportStats& stats, Clock::time_point start, Clock::time_point* workStart) {
   ProgressSnapshot snapshot;
+  snapshot.unit = "rows";
+  snapshot.countGrows = false;  // one query counts the rows of the map
   if (stats.working.load()) {
     if (*workStart == Clock::time_point{}) *workStart = Clock::now();
     snapshot.phase = SessionPhase::Working;

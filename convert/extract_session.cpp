@@ -26,6 +26,7 @@ class PassClock {
  public:
   ProgressSnapshot Snapshot(const ExtractStats& stats) {
     ProgressSnapshot snapshot;
+    snapshot.unit = "rows";
     if (stats.phase.load() == static_cast<int>(ExtractPhase::Copying)) {
       if (!working_) {
         working_ = true;
@@ -37,6 +38,9 @@ class PassClock {
       snapshot.tilesDone = stats.rowsDone.load();
       snapshot.phaseSeconds = SecondsSince(workStart_);
     } else {
+      // The rows of MAP are counted by one query, then the key pass counts
+      // the rows it has decided.
+      snapshot.countGrows = stats.phase.load() == static_cast<int>(ExtractPhase::Counting);
       snapshot.filesDone = stats.rowsCounted.load();
       snapshot.phaseSeconds = SecondsSince(start_);
     }

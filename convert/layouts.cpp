@@ -167,12 +167,18 @@ std::optional<TileKey> DecodeTmsKey(const std::u16string& relativePath) {
   std::optional<TileKey> key = DecodeOsmTrackerStorageKey(relativePath);
   if (!key) return std::nullopt;
   const long long zoom = static_cast<long long>(kZoomBase) - key->z;
-  // Rows of zoom 31 still fit an int; a higher zoom has rows no int holds.
-  if (zoom > 31) return std::nullopt;
-  const long long last = (1LL << zoom) - 1;
-  if (key->y > last) return std::nullopt;
-  key->y = static_cast<int>(last - key->y);
+  const std::optional<int> y = zoom >= 0 && zoom <= 31 ? FlipTmsRow(static_cast<int>(zoom), key->y) : std::nullopt;
+  if (!y) return std::nullopt;
+  key->y = *y;
   return key;
+}
+
+std::optional<int> FlipTmsRow(int zoom, long long row) {
+  // Rows of zoom 31 still fit an int; a higher zoom has rows no int holds.
+  if (zoom < 0 || zoom > 31) return std::nullopt;
+  const long long last = (1LL << zoom) - 1;
+  if (row < 0 || row > last) return std::nullopt;
+  return static_cast<int>(last - row);
 }
 
 namespace {

@@ -92,6 +92,12 @@ std::optional<TileKey> DecodeOsmTrackerStorageKey(const std::u16string& relative
 // decoder does, and for a row beyond its zoom level (r >= 2^n).
 std::optional<TileKey> DecodeTmsKey(const std::u16string& relativePath);
 
+// The row of zoom `zoom` numbered from the other edge of the grid:
+// 2^zoom - 1 - row. A TMS row becomes the map's row y and y its TMS row
+// (the flip is its own inverse). Returns nullopt for a zoom level outside
+// 0 .. 31, whose rows no int holds, and for a row outside 0 .. 2^zoom - 1.
+std::optional<int> FlipTmsRow(int zoom, long long row);
+
 // Where a tile is written so that its layout reads it back (export): the
 // folder below the tree's root, '/'-separated, and the file name. The
 // recognizer (tile_recognizer.h) has the last word on whether a name reads

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "convert/preview_coverage.h"
+#include "convert/preview_rows.h"
 #include "convert/preview_source.h"
 #include "platform/file_io.h"
 #include "platform/message_box.h"
@@ -21,9 +22,6 @@ namespace {
 constexpr long long kCountedIndexRows = 200000;
 // Rows the index of a larger map samples.
 constexpr int kSampledRows = 1024;
-// Rows between two looks at the stop flag, and between two progress reports.
-constexpr long long kStopStep = 4096;
-constexpr long long kProgressStep = 65536;
 
 constexpr char16_t kFirstRowidSql[] = u"SELECT rowid FROM `tiles` ORDER BY rowid LIMIT 1";
 constexpr char16_t kLastRowidSql[] = u"SELECT rowid FROM `tiles` ORDER BY rowid DESC LIMIT 1";
@@ -97,24 +95,12 @@ class MapPreview : public PreviewSource {
   }
 
   bool Count(const std::function<void(long long)>& progress, PreviewCount* out) override {
-    CoverageBuilder builder;
-    try {
-      SQLite::Statement statement = database_.prepare(kEveryKeySql);
-      RowKey key;
-      long long rows = 0;
-      int result = SQLITE_ROW;
-      while ((result = sqlite3_step(statement.handle)) == SQLITE_ROW) {
-        if (ReadRowKey(statement.handle, &key)) builder.Add(key.layer, key.zoom, key.x, key.y);
-        ++rows;
-        if (rows % kStopStep == 0 && Stopped()) return false;
-        if (progress && rows % kProgressStep == 0) progress(rows);
-      }
-      if (result != SQLITE_DONE) return false;
-    } catch (const SQLite::Error&) {
-      return false;
-    }
-    *out = builder.Finish();
-    return true;
+    return CountKeyRows(database_, kEveryKeySql, stop_, progress,
+                        [](sqlite3_stmt* row, CoverageBuilder* builder) {
+                          RowKey key;
+                          if (ReadRowKey(row, &key)) builder->Add(key.layer, key.zoom, key.x, key.y);
+                        },
+                        out);
   }
 
   PreviewRead Read(const PreviewTile& tile, std::vector<unsigned char>* bytes) override {
@@ -134,18 +120,7 @@ class MapPreview : public PreviewSource {
     } else {
       sqlite3_bind_int64(statement, 4, 0);
     }
-    PreviewRead outcome = PreviewRead::Missing;
-    const int result = sqlite3_step(statement);
-    if (result == SQLITE_ROW) {
-      const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(statement, 0));
-      const int size = sqlite3_column_bytes(statement, 0);
-      if (blob != nullptr && size > 0) bytes->assign(blob, blob + size);
-      stats_.rowsRead.fetch_add(1, std::memory_order_relaxed);
-      outcome = PreviewRead::Found;
-    } else if (result != SQLITE_DONE) {
-      outcome = PreviewRead::Failed;
-    }
-    sqlite3_reset(statement);
+    const PreviewRead outcome = StepImage(statement, &stats_, bytes);
     sqlite3_clear_bindings(statement);
     return outcome;
   }

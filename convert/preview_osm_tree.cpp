@@ -1,6 +1,8 @@
-// The preview's OSM Tracker Storage tree: the zoom folders are listed once
-// (the root holds at most a hundred), each zoom folder's columns once, a few
-// columns per level for the rows; a tile is read straight from its path.
+// The preview's OSM Tracker Storage and TMS trees: the zoom folders are
+// listed once (the root holds at most a hundred), each zoom folder's columns
+// once, a few columns per level for the rows; a tile is read straight from
+// its path. A TMS tree names its rows from the south: the file of the map's
+// row y is FlipTmsRow(zoom, y), and a row name becomes y the same way.
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -30,7 +32,8 @@ long long RowOfFile(const std::string& name) {
 
 class OsmTreePreview : public PreviewSource {
  public:
-  explicit OsmTreePreview(std::string folder) : folder_(std::move(folder)) {}
+  // REQUIRES: layout is LayoutOsmTrackerStorage or LayoutTms.
+  OsmTreePreview(std::string folder, int layout) : folder_(std::move(folder)), layout_(layout) {}
 
   PreviewIndex QuickIndex() override {
     PreviewIndex index;
@@ -62,7 +65,7 @@ class OsmTreePreview : public PreviewSource {
         std::set<long long> rows;
         for (const std::string& path : columnPaths[columns[pick]]) {
           for (const std::string& file : ListFolder(path, &stats_).files) {
-            const long long y = RowOfFile(file);
+            const long long y = MapRow(zoom, RowOfFile(file));
             if (y >= 0) rows.insert(y);
           }
         }
@@ -91,7 +94,7 @@ class OsmTreePreview : public PreviewSource {
 
   bool Count(const std::function<void(long long)>& progress, PreviewCount* out) override {
     CoverageBuilder builder;
-    if (!CountTreeTiles(folder_, LayoutOsmTrackerStorage, stop_, progress, &builder, &stats_)) return false;
+    if (!CountTreeTiles(folder_, layout_, stop_, progress, &builder, &stats_)) return false;
     *out = builder.Finish();
     return true;
   }
@@ -101,12 +104,14 @@ class OsmTreePreview : public PreviewSource {
     if (tile.layer.grid != store::TileGrid::WebMercator || tile.x < 0 || tile.y < 0) return PreviewRead::Missing;
     const auto folders = ZoomFolders().find(tile.zoom);
     if (folders == ZoomFolders().end()) return PreviewRead::Missing;
+    const long long row = FileRow(tile.zoom, tile.y);
+    if (row < 0) return PreviewRead::Missing;
     // Of two files with one key the conversion stores the first in name
     // order: zoom folders as listed, then ".jpg" before ".png".
     for (const std::string& zoomName : folders->second) {
       const std::string column = JoinPath(JoinPath(folder_, zoomName), std::to_string(tile.x));
       for (const char* extension : {".jpg", ".png"}) {
-        const std::string path = JoinPath(column, std::to_string(tile.y) + extension);
+        const std::string path = JoinPath(column, std::to_string(row) + extension);
         switch (platform::ReadWholeFile(path, bytes, kPreviewMaxTileBytes)) {
           case platform::ReadStatus::Ok:
             stats_.filesRead.fetch_add(1, std::memory_order_relaxed);
@@ -122,6 +127,15 @@ class OsmTreePreview : public PreviewSource {
   }
 
  private:
+  // The map's row of a file's row name (-1 stays -1), and the file's row
+  // name of a map's row: the same number in an OSM Tracker Storage tree,
+  // flipped in a TMS tree; -1 for a row the zoom level cannot have.
+  long long MapRow(int zoom, long long fileRow) const {
+    if (layout_ != LayoutTms || fileRow < 0) return fileRow;
+    return FlipTmsRow(zoom, fileRow).value_or(-1);
+  }
+  long long FileRow(int zoom, long long mapRow) const { return MapRow(zoom, mapRow); }
+
   // Zoom level -> the names of its folders below the root ("5", "05"), in
   // name order; listed on first use.
   const std::map<int, std::vector<std::string>>& ZoomFolders() {
@@ -136,13 +150,18 @@ class OsmTreePreview : public PreviewSource {
   }
 
   std::string folder_;                                              // the tree's root, native path
+  int layout_;                                                      // LayoutOsmTrackerStorage or LayoutTms
   std::optional<std::map<int, std::vector<std::string>>> zoomFolders_;  // see ZoomFolders()
 };
 
 }  // namespace
 
 std::unique_ptr<PreviewSource> MakeOsmTreePreview(const std::string& folder) {
-  return std::make_unique<OsmTreePreview>(folder);
+  return std::make_unique<OsmTreePreview>(folder, LayoutOsmTrackerStorage);
+}
+
+std::unique_ptr<PreviewSource> MakeTmsTreePreview(const std::string& folder) {
+  return std::make_unique<OsmTreePreview>(folder, LayoutTms);
 }
 
 }  // namespace convert

@@ -11,6 +11,12 @@ std::unique_ptr<PreviewSource> OpenTreePreview(const std::string& folder, int la
       return MakeGeoKukTreePreview(folder);
     case LayoutOsmTrackerStorage:
       return MakeOsmTreePreview(folder);
+    case LayoutTms:
+      return MakeTmsTreePreview(folder);
+    case LayoutMbtiles: {
+      std::string why;
+      return MakeMbtilesPreview(folder, &why);
+    }
     default:
       return nullptr;
   }

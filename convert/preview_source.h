@@ -9,14 +9,17 @@
 //
 // What each call may read:
 //   QuickIndex  bounded listings of the top folders and a few sample
-//               descents (a tree), or a sample of rows by rowid (a large
-//               map file): counts and extents are estimates unless
+//               descents (a tree), a sample of rows by rowid (a large map
+//               file) or a few seeks per zoom level on the key index (a
+//               large MBTiles file): counts and extents are estimates unless
 //               PreviewIndex::counted says otherwise. Never a whole walk.
 //   Count       every tile: the same walk and the same tile rules as the
-//               conversion (a tree), or one pass over the keys (a map).
-//   Read        one tile: the file at zoom/x/y.(jpg|png), the GeoKuk leaf
-//               folder that the tile's corner names (its listing is kept),
-//               or one row by its key.
+//               conversion (a tree), or one pass over the keys (a map or an
+//               MBTiles file).
+//   Read        one tile: the file at zoom/x/y.(jpg|png) (a TMS tree: its
+//               row from the south), the GeoKuk leaf folder that the tile's
+//               corner names (its listing is kept), or one row by its key
+//               (an MBTiles file: its tile_row from the south).
 //
 // Thread-safety: a source is used by one thread at a time; Stats() may be
 // read from any thread. Open two sources for two threads.
@@ -162,8 +165,10 @@ class PreviewSource {
   PreviewStats stats_;
 };
 
-// A source tree of `layout` (LayoutGeoKuk, LayoutOsmTrackerStorage) at the
-// native path `folder`. Null for a value that is no layout.
+// The source of `layout` at the native path `folder`: a tree of LayoutGeoKuk,
+// LayoutOsmTrackerStorage or LayoutTms, or the MBTiles file of
+// LayoutMbtiles. Null for a value that is no layout, and for a file that
+// does not open as an MBTiles file.
 std::unique_ptr<PreviewSource> OpenTreePreview(const std::string& folder, int layout);
 
 // A map file at the native path `path`, opened read-only (never created or

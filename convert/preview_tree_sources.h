@@ -1,5 +1,6 @@
-// The two tree sources of the preview (preview_source.h): OSM Tracker
-// Storage trees and GeoKuk caches. OpenTreePreview() picks one by layout.
+// The sources of the preview (preview_source.h) that the source box can
+// name: OSM Tracker Storage and TMS trees, GeoKuk caches and MBTiles files.
+// OpenTreePreview() picks one by layout.
 //
 // Thread-safety: as PreviewSource.
 #pragma once
@@ -13,6 +14,16 @@ namespace convert {
 
 // zoom/x/y.(jpg|png) below `folder`.
 std::unique_ptr<PreviewSource> MakeOsmTreePreview(const std::string& folder);
+
+// zoom/x/row.(jpg|png) below `folder`, the rows numbered from the south:
+// the tile (x, y) is read from row 2^zoom - 1 - y.
+std::unique_ptr<PreviewSource> MakeTmsTreePreview(const std::string& folder);
+
+// The MBTiles file at `path`, opened read-only as the conversion opens it:
+// one Web Mercator layer, tile_row flipped as the conversion flips it. Null,
+// with the reason in *why, when it cannot be opened as an MBTiles file.
+// REQUIRES: why != nullptr.
+std::unique_ptr<PreviewSource> MakeMbtilesPreview(const std::string& path, std::string* why);
 
 // A GeoKuk cache at `folder`: aa/bb/cc/dd/<source>_<zoom>_<x>_<y>.kachle,
 // where aa, cc are the hex digits 1-2 and 3-4 of x written with seven, and

@@ -91,8 +91,9 @@ std::string FormatDuration(double seconds) {
   return text;
 }
 
-std::string CountingLine(long long files) {
-  return "counting files: " + std::to_string(files);
+std::string CountingLine(long long count, const char* unit, bool grows) {
+  const std::string caption = std::string("counting ") + unit;
+  return grows ? caption + ": " + std::to_string(count) : caption;
 }
 
 std::string ProgressLine(long long done, long long total, double tilesPerSecond, double secondsLeft,

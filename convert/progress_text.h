@@ -11,8 +11,11 @@ namespace convert {
 // (negative or not finite).
 std::string FormatDuration(double seconds);
 
-// The counting pass: "counting files: 12345".
-std::string CountingLine(long long files);
+// The counting pass: "counting files: 12345" of a tree, "counting rows:
+// 12345" of a map's keys; without the number ("counting rows") while one
+// query counts them all at once (`grows` false), so that no "0" stands for
+// a count that is not known yet.
+std::string CountingLine(long long count, const char* unit = "files", bool grows = true);
 
 // The working pass: "[#####.....]  1234/5678  21%  350 tiles/s  0:12 left".
 // `barWidth` is the number of cells between the brackets. A total of 0 shows

@@ -9,14 +9,17 @@
 namespace convert {
 
 enum class SessionPhase {
-  Counting,  // the counting pass: only files are counted
+  Counting,  // the counting pass: only files (or rows) are counted
   Working,   // the pass that stores (or checks) the tiles
 };
 
 struct ProgressSnapshot {
   SessionPhase phase = SessionPhase::Counting;
-  long long filesDone = 0;    // files met so far in this phase
-  long long filesTotal = 0;   // Working: files the counting pass found; 0 when not counted
+  const char* unit = "files"; // what filesDone counts: "files" of a tree, "rows" of a map or an MBTiles file
+  bool countGrows = true;     // Counting: filesDone grows as the pass goes; false while one query counts
+                              // every item at once (filesDone is 0 until it is done)
+  long long filesDone = 0;    // files (rows) met so far in this phase
+  long long filesTotal = 0;   // Working: files (rows) the counting pass found; 0 when not counted
   long long tilesDone = 0;    // Working: tiles stored or found present (conversion), checked (verify)
   double phaseSeconds = 0;    // time since this phase began
 };

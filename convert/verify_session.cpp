@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "convert/layouts.h"
 #include "convert/worker_progress.h"
 #include "platform/utf.h"
 #include "store/sqlite_database.h"
@@ -19,8 +20,13 @@ double SecondsSince(Clock::time_point start) {
 // Follows the walk's passes to tell the observer where it is.
 class PassClock {
  public:
-  ProgressSnapshot Snapshot(const VerifyStats& stats) {
+  ProgressSnapshot Snapshot(const VerifyStats& stats, int layout) {
     ProgressSnapshot snapshot;
+    // An MBTiles file's rows are counted by one query.
+    if (layout == LayoutMbtiles) {
+      snapshot.unit = "rows";
+      snapshot.countGrows = false;
+    }
     if (stats.checking.load()) {
       if (!working_) {
         working_ = true;
@@ -89,7 +95,7 @@ VerifyOutcome VerifySession::Run(const VerifyRequest& request, ProgressObserver*
                                    [this] {
                                      if (stopped_.load() != 0) job_.stopRequested = 1;
                                    },
-                                   [this, &passes] { return passes.Snapshot(job_.stats); }, observer);
+                                   [this, &passes] { return passes.Snapshot(job_.stats, job_.layout); }, observer);
   if (!ran) {
     job_.selection = nullptr;
     outcome.status = VerifyStatus::NoWorker;

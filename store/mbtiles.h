@@ -49,6 +49,26 @@ inline constexpr char16_t kMbtilesCountSql[] = u"SELECT count(*) FROM tiles";
 inline constexpr char16_t kMbtilesSelectTilesSql[] =
     u"SELECT zoom_level, tile_column, tile_row, tile_data FROM tiles ORDER BY zoom_level, tile_column, tile_row";
 
+// The window's preview: the keys alone (read from the key index where the
+// file has one), the first rows at a limit, seeks by the key index, and one
+// tile's image.
+inline constexpr char16_t kMbtilesEveryKeySql[] = u"SELECT zoom_level, tile_column, tile_row FROM tiles";
+inline constexpr char16_t kMbtilesRowsUpToSql[] = u"SELECT count(*) FROM (SELECT 1 FROM tiles LIMIT ?)";
+inline constexpr char16_t kMbtilesNextZoomSql[] =
+    u"SELECT zoom_level FROM tiles WHERE zoom_level >= ? AND zoom_level <= ? ORDER BY zoom_level LIMIT 1";
+inline constexpr char16_t kMbtilesFirstColumnSql[] =
+    u"SELECT tile_column FROM tiles WHERE zoom_level = ? AND tile_column >= ? AND tile_column < ? "
+    u"ORDER BY tile_column LIMIT 1";
+inline constexpr char16_t kMbtilesLastColumnSql[] =
+    u"SELECT tile_column FROM tiles WHERE zoom_level = ? AND tile_column >= ? AND tile_column < ? "
+    u"ORDER BY tile_column DESC LIMIT 1";
+inline constexpr char16_t kMbtilesColumnRowsSql[] =
+    u"SELECT min(tile_row), max(tile_row), count(*) FROM tiles WHERE zoom_level = ? AND tile_column = ? "
+    u"AND tile_row >= 0 AND tile_row < ? AND tile_data IS NOT NULL";
+inline constexpr char16_t kMbtilesTileDataSql[] =
+    u"SELECT tile_data FROM tiles WHERE zoom_level = ? AND tile_column = ? AND tile_row = ? AND tile_data IS NOT NULL "
+    u"LIMIT 1";
+
 // Writing.
 inline constexpr char16_t kMbtilesInsertTileSql[] =
     u"INSERT INTO tiles (zoom_level, tile_column, tile_row, tile_data) VALUES (?, ?, ?, ?)";

@@ -128,6 +128,17 @@ bool IsMbtilesFile(const std::string& path) {
   return ready;
 }
 
+MbtilesKey ReadMbtilesKey(sqlite3_stmt* statement) {
+  MbtilesKey key;
+  key.zoomInteger = sqlite3_column_type(statement, 0) == SQLITE_INTEGER;
+  key.placeInteger =
+      sqlite3_column_type(statement, 1) == SQLITE_INTEGER && sqlite3_column_type(statement, 2) == SQLITE_INTEGER;
+  key.zoom = sqlite3_column_int64(statement, 0);
+  key.column = sqlite3_column_int64(statement, 1);
+  key.row = sqlite3_column_int64(statement, 2);
+  return key;
+}
+
 MbtilesReader::MbtilesReader(SQLite::Database& database) : database_(database) {}
 
 std::optional<long long> MbtilesReader::CountRows() {
@@ -143,12 +154,7 @@ MbtilesReader::Step MbtilesReader::Next() {
     error_.Note(database_, rc);
     return Step::Failed;
   }
-  key_.zoomInteger = sqlite3_column_type(statement, 0) == SQLITE_INTEGER;
-  key_.placeInteger =
-      sqlite3_column_type(statement, 1) == SQLITE_INTEGER && sqlite3_column_type(statement, 2) == SQLITE_INTEGER;
-  key_.zoom = sqlite3_column_int64(statement, 0);
-  key_.column = sqlite3_column_int64(statement, 1);
-  key_.row = sqlite3_column_int64(statement, 2);
+  key_ = ReadMbtilesKey(statement);
   if (sqlite3_column_type(statement, 3) == SQLITE_NULL) {
     data_ = nullptr;
     size_ = 0;

@@ -55,6 +55,10 @@ MbtilesOpenResult OpenMbtilesForReading(SQLite::Database& db, const std::string&
 // closes it again.
 bool IsMbtilesFile(const std::string& path);
 
+// The key columns zoom_level, tile_column and tile_row of the current row
+// of `statement`, at its columns 0, 1 and 2, with their types.
+MbtilesKey ReadMbtilesKey(sqlite3_stmt* statement);
+
 class MbtilesReader {
  public:
   enum class Step {

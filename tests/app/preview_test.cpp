@@ -28,6 +28,7 @@
 #include "convert/preview_grid.h"
 #include "convert/preview_tree_sources.h"
 #include "dialog_fixture.h"
+#include "tests/support/mbtiles_fixture.h"
 
 namespace app_test {
 namespace {
@@ -731,6 +732,31 @@ TEST(JobResultText, TilesLeftOutBySelection) {
     EXPECT_EQ(text.contains(QString::fromUtf8("Mimo výběr (nečteny): %1").arg(row.outside)), row.outside > 0) << text.toStdString();
     EXPECT_EQ(text.contains(QString::fromUtf8("Výběr nezahrnul žádnou kachli")), row.nothingHint) << text.toStdString();
   }
+}
+
+// PVW-14: an MBTiles file named in the source box is previewed: its zoom
+// levels with their tile counts beside the view, its tiles on the Web
+// Mercator grid with tile_row counted from the south (row 1 of zoom 1 is
+// the north-west quarter).
+TEST_F(PreviewTest, MbtilesSourceShowsItsLevels) {
+  const QByteArray north = Png(Qt::red);
+  const QByteArray south = Png(Qt::blue);
+  test_support::WriteMbtiles(Path("atlas.mbtiles").toStdString(),
+                             {{1, 0, 1, north.toStdString()}, {1, 1, 0, south.toStdString()}, {3, 4, 4, south.toStdString()}});
+  OpenOn(Path("atlas.mbtiles"));
+  ASSERT_TRUE(Pane().ShowsSource());
+  auto* levels = Item<QTreeWidget>(res::IDC_PREVIEW_LEVELS);
+  ASSERT_EQ(levels->topLevelItemCount(), 2);
+  EXPECT_EQ(levels->topLevelItem(0)->text(0), "1");
+  EXPECT_EQ(levels->topLevelItem(0)->text(1), "2");
+  EXPECT_EQ(levels->topLevelItem(1)->text(0), "3");
+  EXPECT_EQ(levels->topLevelItem(1)->text(1), "1");
+  ASSERT_TRUE(View().Layer());
+  EXPECT_EQ(View().Layer()->grid, TileGrid::WebMercator);
+  const convert::PlaneRect northWest = convert::TilePlaneRect(TileGrid::WebMercator, 1, 0, 0);
+  const convert::ViewPoint centre{(northWest.left + northWest.right) / 2, (northWest.top + northWest.bottom) / 2};
+  ShowAt(centre, NativeScale(TileGrid::WebMercator, 1) * 0.75);
+  EXPECT_EQ(View().grab().toImage().pixel(View().ToPixel(centre).toPoint()), QColor(Qt::red).rgb());
 }
 
 }  // namespace

@@ -7,13 +7,16 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
+#include "convert/layouts.h"
 #include "convert/preview_grid.h"
 #include "convert/preview_source.h"
 #include "convert/preview_tree_sources.h"
 #include "convert/rate_meter.h"
 #include "convert/tile_selection.h"
+#include "tests/support/mbtiles_fixture.h"
 #include "tests/support/temp_tree.h"
 
 namespace {
@@ -270,6 +273,202 @@ TEST(PreviewSource, ReadsOnlyWhatIsAsked) {
   EXPECT_EQ(source->Read({PreviewLayer{}, 13, 4400, 2750}, &bytes), convert::PreviewRead::Missing);
   EXPECT_EQ(source->Stats().filesRead.load(), 6);
   EXPECT_EQ(source->Stats().folderListings.load(), 1);
+}
+
+// Sources whose rows are numbered from the south: a TMS tree and MBTiles
+// files. The tiles, by TMS row: zoom 1 holds the north-west and the
+// south-east quarter, zoom 14 a block of 8 x 10 tiles (few enough columns
+// for the quick index of the tree to list them all); one file or row of
+// each lies beyond its zoom level's rows and is no tile.
+struct SouthTile {
+  int zoom;
+  long long column;
+  long long southRow;
+  std::string bytes;
+};
+
+// The bytes of the block's tile of column x and TMS row r.
+std::string BlockBytes(long long x, long long r) {
+  char text[48];
+  std::snprintf(text, sizeof text, "t%lld-%lld", x, r);
+  return text;
+}
+
+std::vector<SouthTile> SouthTiles() {
+  std::vector<SouthTile> tiles = {{1, 0, 1, "nw"}, {1, 1, 0, "se"}};
+  for (long long x = 8800; x < 8808; ++x) {
+    for (long long r = 10880; r < 10890; ++r) tiles.push_back({14, x, r, BlockBytes(x, r)});
+  }
+  return tiles;
+}
+
+// The names in a folder.
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+enum class SouthSource { TmsTree, MbtilesTable, MbtilesView, MbtilesWal };
+
+// Writes the tiles as `kind` below `tree`; returns the source's path.
+std::string MakeSouthSource(const TempTree& tree, SouthSource kind) {
+  if (kind == SouthSource::TmsTree) {
+    for (const SouthTile& t : SouthTiles()) {
+      tree.File("tms/" + std::to_string(t.zoom) + "/" + std::to_string(t.column) + "/" + std::to_string(t.southRow) + ".png",
+                t.bytes);
+    }
+    tree.File("tms/1/0/2.png", "beyond");
+    return tree.Path("tms");
+  }
+  std::vector<test_support::MbtilesRow> rows;
+  for (const SouthTile& t : SouthTiles()) rows.push_back({t.zoom, t.column, t.southRow, t.bytes});
+  rows.push_back({1, 0, 2, "beyond"});
+  rows.push_back({1, 0, 0, "", true});  // NULL tile_data, the south-west quarter
+  const std::string path = tree.Path("atlas.mbtiles");
+  test_support::WriteMbtiles(path, rows,
+                             kind == SouthSource::MbtilesView ? test_support::MbtilesSchema::View
+                                                              : test_support::MbtilesSchema::Table,
+                             kind == SouthSource::MbtilesWal);
+  return path;
+}
+
+// PREV-9: a TMS tree and MBTiles files (table, view, WAL mode) in the
+// preview: keys are the map's (rows flipped as the conversion flips them),
+// so the quarter a zoom-1 tile covers on the plane is the one it shows; the
+// tiles a rectangle shows are read one read each, a key the source lacks
+// costs none; an MBTiles file is left as it was, with nothing beside it. A
+// row of NULL tile_data reads as missing; the count, which reads the key
+// index alone, takes it for a tile.
+TEST(PreviewSource, RowsFromTheSouth) {
+  const struct {
+    const char* id;
+    SouthSource kind;
+    int layout;
+    long long zoom1Tiles;  // with the NULL row of an MBTiles file
+  } cases[] = {{"tms", SouthSource::TmsTree, convert::LayoutTms, 2},
+               {"mbtiles-table", SouthSource::MbtilesTable, convert::LayoutMbtiles, 3},
+               {"mbtiles-view", SouthSource::MbtilesView, convert::LayoutMbtiles, 3},
+               {"mbtiles-wal", SouthSource::MbtilesWal, convert::LayoutMbtiles, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    TempTree tree;
+    const std::string path = MakeSouthSource(tree, c.kind);
+    const std::set<std::string> before = Names(tree.Root());
+    const auto modified = std::filesystem::last_write_time(path);
+
+    std::unique_ptr<convert::PreviewSource> source = convert::OpenTreePreview(path, c.layout);
+    ASSERT_NE(source, nullptr);
+    const convert::PreviewIndex quick = source->QuickIndex();
+    EXPECT_TRUE(quick.counted);
+    ASSERT_EQ(quick.layers.size(), 1u);
+    EXPECT_EQ(quick.layers[0].layer, PreviewLayer{});
+    ASSERT_EQ(quick.layers[0].levels.size(), 2u);
+    const convert::PreviewLevel& level14 = quick.layers[0].levels[1];
+    EXPECT_EQ(level14.zoom, 14);
+    EXPECT_EQ(level14.tiles, 80);
+    EXPECT_EQ(level14.extent.x0, 8800);
+    EXPECT_EQ(level14.extent.x1, 8807);
+    EXPECT_EQ(level14.extent.y0, 16383 - 10889);
+    EXPECT_EQ(level14.extent.y1, 16383 - 10880);
+    EXPECT_EQ(quick.layers[0].levels[0].tiles, c.zoom1Tiles) << "the row beyond zoom 1 is no tile";
+    convert::PreviewCount count;
+    ASSERT_TRUE(source->Count({}, &count));
+    ASSERT_EQ(count.coverage.size(), 2u);
+    EXPECT_TRUE(count.coverage[0].HoldsTile(0, 0));
+    EXPECT_TRUE(count.coverage[0].HoldsTile(1, 1));
+    EXPECT_FALSE(count.coverage[0].HoldsTile(1, 0));
+    EXPECT_TRUE(count.coverage[1].HoldsTile(8800, 16383 - 10880));
+
+    // A fresh source, so that only the reads of the view are counted.
+    source = convert::OpenTreePreview(path, c.layout);
+    ASSERT_NE(source, nullptr);
+    std::vector<unsigned char> bytes;
+    const auto text = [&bytes] { return std::string(bytes.begin(), bytes.end()); };
+    const struct {
+      PlaneRect rect;
+      const char* bytes;
+    } quarters[] = {{{0.1, 0.1, 0.4, 0.4}, "nw"}, {{0.6, 0.6, 0.9, 0.9}, "se"}};
+    for (const auto& quarter : quarters) {
+      store::TileRange range;
+      ASSERT_TRUE(convert::VisibleTiles(TileGrid::WebMercator, 1, quarter.rect, &range));
+      ASSERT_EQ(range.x0, range.x1);
+      ASSERT_EQ(range.y0, range.y1);
+      ASSERT_EQ(source->Read({PreviewLayer{}, 1, range.x0, range.y0}, &bytes), convert::PreviewRead::Found);
+      EXPECT_EQ(text(), quarter.bytes);
+    }
+    // 3 x 2 tiles of the block, by the rectangle they cover on the plane.
+    const store::TileRange block{8802, 16383 - 10887, 8804, 16383 - 10886};
+    PlaneRect rect = convert::TileRangePlaneRect(TileGrid::WebMercator, 14, block);
+    const double inset = convert::TileSidePlane(TileGrid::WebMercator, 14) / 4;
+    rect = {rect.left + inset, rect.top + inset, rect.right - inset, rect.bottom - inset};
+    store::TileRange visible;
+    ASSERT_TRUE(convert::VisibleTiles(TileGrid::WebMercator, 14, rect, &visible));
+    EXPECT_EQ(visible.x0, block.x0);
+    EXPECT_EQ(visible.y1, block.y1);
+    for (long long x = visible.x0; x <= visible.x1; ++x) {
+      for (long long y = visible.y0; y <= visible.y1; ++y) {
+        ASSERT_EQ(source->Read({PreviewLayer{}, 14, x, y}, &bytes), convert::PreviewRead::Found);
+        EXPECT_EQ(text(), BlockBytes(x, 16383 - y));
+      }
+    }
+    EXPECT_EQ(source->Read({PreviewLayer{}, 1, 0, 1}, &bytes), convert::PreviewRead::Missing)
+        << "a NULL tile_data, or no file";
+    EXPECT_EQ(source->Read({PreviewLayer{}, 14, 8800, 16383 - 10879}, &bytes), convert::PreviewRead::Missing);
+    EXPECT_EQ(source->Read({PreviewLayer{}, 2, 0, 0}, &bytes), convert::PreviewRead::Missing);
+    EXPECT_EQ(source->Read({GeoKukLayer(u"turist"), 14, 8800, 5494}, &bytes), convert::PreviewRead::Missing);
+    EXPECT_EQ(source->Stats().filesRead.load() + source->Stats().rowsRead.load(), 2 + 6);
+    if (c.kind == SouthSource::TmsTree) {
+      EXPECT_EQ(source->Stats().folderListings.load(), 1);
+    }
+
+    source.reset();
+    EXPECT_EQ(Names(tree.Root()), before) << "nothing is left beside the source";
+    EXPECT_EQ(std::filesystem::last_write_time(path), modified);
+  }
+}
+
+// PREV-10: the quick index of a large MBTiles file: with a key index, a few
+// seeks per level give its levels, extents and (for tiles spread evenly)
+// its counts; without one, the file is counted instead of sought. A file
+// that is no MBTiles file opens no source.
+TEST(PreviewSource, LargeMbtilesIndex) {
+  TempTree tree;
+  std::vector<test_support::MbtilesRow> rows = {{3, 4, 2, "low"}};
+  for (long long x = 0; x < 500; ++x) {
+    for (long long r = 0; r < 420; ++r) rows.push_back({12, 2000 + x, 1500 + r, "x"});
+  }
+  for (const bool indexed : {true, false}) {
+    SCOPED_TRACE(indexed ? "indexed" : "no index");
+    const std::string path = tree.Path(indexed ? "indexed.mbtiles" : "plain.mbtiles");
+    test_support::WriteMbtiles(path, rows);
+    if (!indexed) {
+      sqlite3* db = nullptr;
+      ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+      test_support::ExecOrThrow(db, "DROP INDEX tile_index");
+      sqlite3_close(db);
+    }
+    std::unique_ptr<convert::PreviewSource> source = convert::OpenTreePreview(path, convert::LayoutMbtiles);
+    ASSERT_NE(source, nullptr);
+    const convert::PreviewIndex index = source->QuickIndex();
+    EXPECT_EQ(index.counted, !indexed);
+    ASSERT_EQ(index.layers.size(), 1u);
+    ASSERT_EQ(index.layers[0].levels.size(), 2u);
+    EXPECT_EQ(index.layers[0].levels[0].zoom, 3);
+    EXPECT_EQ(index.layers[0].levels[0].tiles, 1);
+    EXPECT_EQ(index.layers[0].levels[0].extent.y0, 5);
+    const convert::PreviewLevel& level = index.layers[0].levels[1];
+    EXPECT_EQ(level.zoom, 12);
+    EXPECT_EQ(level.tiles, 210000);
+    EXPECT_EQ(level.extent.x0, 2000);
+    EXPECT_EQ(level.extent.x1, 2499);
+    EXPECT_EQ(level.extent.y0, 4095 - 1919);
+    EXPECT_EQ(level.extent.y1, 4095 - 1500);
+  }
+  std::string why;
+  EXPECT_EQ(convert::MakeMbtilesPreview(tree.File("no.mbtiles", std::string(3000, 'x')), &why), nullptr);
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(convert::OpenTreePreview(tree.Folder("folder"), convert::LayoutMbtiles), nullptr);
 }
 
 // Writes a map file with the given rows (s as SQL text: 0, 'turist', 1.5).

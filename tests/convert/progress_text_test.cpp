@@ -166,5 +166,25 @@ TEST(ProgressTextTest, RateOnlyOnceMeasurable) {
   }
 }
 
+// TEXT-8: the counting pass says what it counts: the files of a tree as they
+// are found, the rows of a map's key pass as they are decided, and no number
+// while one query counts the rows of a map or an MBTiles file at once.
+TEST(ProgressTextTest, CountingSaysWhatItCounts) {
+  const struct {
+    long long count;
+    const char* unit;
+    bool grows;
+    const char* line;
+  } cases[] = {
+      {987, "files", true, "counting files: 987"},
+      {0, "files", true, "counting files: 0"},
+      {4096, "rows", true, "counting rows: 4096"},
+      {0, "rows", false, "counting rows"},
+      {5000, "rows", false, "counting rows"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CountingLine(c.count, c.unit, c.grows), c.line);
+  EXPECT_EQ(CountingLine(12), "counting files: 12");
+}
+
 }  // namespace
 }  // namespace convert

@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -165,6 +168,43 @@ bool WriteGeoKukOneTilePerLeaf(TileWriter& writer, const std::string& root, int 
   return true;
 }
 
+// GeoKuk, scattered: zooms 8-16 in the proportions of a pyramid (each level
+// four times the tiles of the one above), every tile at a random place of
+// the zoom's grid inside 64 x 64 top folders; a place drawn twice is drawn
+// again.
+bool WriteGeoKukScattered(TileWriter& writer, const std::string& root, int tiles, std::string* error) {
+  constexpr int kFirstZoom = 8;
+  constexpr int kLastZoom = 16;
+  constexpr unsigned kOriginX = 0x5000000u;  // 64 top folders a side: 0x50..0x8f
+  constexpr unsigned kOriginY = 0x6000000u;
+  constexpr unsigned kSpan = 64u << 20;
+  std::vector<int> counts;
+  long long weight = 0;
+  for (int zoom = kFirstZoom; zoom <= kLastZoom; ++zoom) weight += 1LL << (2 * (zoom - kFirstZoom));
+  int given = 0;
+  for (int zoom = kFirstZoom; zoom <= kLastZoom; ++zoom) {
+    const auto share = static_cast<int>((static_cast<long long>(tiles) << (2 * (zoom - kFirstZoom))) / weight);
+    counts.push_back(zoom == kLastZoom ? tiles - given : share);
+    given += counts.back();
+  }
+  for (int zoom = kFirstZoom; zoom <= kLastZoom; ++zoom) {
+    const unsigned step = 1u << (28 - zoom);
+    const unsigned cells = kSpan / step;
+    std::uniform_int_distribution<unsigned> cell(0, cells - 1);
+    std::set<std::pair<unsigned, unsigned>> taken;
+    const int count = counts[static_cast<std::size_t>(zoom - kFirstZoom)];
+    while (static_cast<int>(taken.size()) < std::min<long long>(count, 1LL * cells * cells)) {
+      const std::pair<unsigned, unsigned> place{cell(writer.Random()), cell(writer.Random())};
+      if (!taken.insert(place).second) continue;
+      if (!WriteKachle(writer, root, "turist", zoom, kOriginX + place.first * step, kOriginY + place.second * step,
+                       error)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // OSM Tracker Storage: per zoom level, consecutive columns of 20-60 rows.
 bool WriteOsm(TileWriter& writer, const std::string& root, int tiles, std::string* error) {
   constexpr int kFirstZoom = 12;
@@ -202,8 +242,9 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, Benc
   const BenchTreeShape defaults;
   std::string base = root + "/tiles-" + std::to_string(shape.tilesPerLayout);
   const bool leaf = shape.geoKuk && shape.geoKukShape == GeoKukShape::OneTilePerLeaf;
+  const bool scattered = shape.geoKuk && shape.geoKukShape == GeoKukShape::Scattered;
   if (shape.minBytes != defaults.minBytes || shape.maxBytes != defaults.maxBytes || !shape.geoKuk || !shape.osm ||
-      leaf) {
+      leaf || scattered) {
     // Appended piece by piece: g++ 12 warns falsely on a literal + std::string here.
     base += '-';
     base += std::to_string(shape.minBytes);
@@ -212,6 +253,7 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, Benc
     if (!shape.geoKuk) base += "-osm";
     if (!shape.osm) base += "-geokuk";
     if (leaf) base += "-leaf";
+    if (scattered) base += "-scattered";
   }
   tree->geoKuk = shape.geoKuk ? base + "/geokuk" : "";
   tree->osm = shape.osm ? base + "/osm" : "";
@@ -231,7 +273,7 @@ bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, Benc
     return false;
   }
   const long long rootFolders = writer.Folders();
-  const auto writeGeoKuk = leaf ? WriteGeoKukOneTilePerLeaf : WriteGeoKuk;
+  const auto writeGeoKuk = leaf ? WriteGeoKukOneTilePerLeaf : scattered ? WriteGeoKukScattered : WriteGeoKuk;
   if ((shape.geoKuk && !writeGeoKuk(writer, tree->geoKuk, shape.tilesPerLayout, error)) ||
       (shape.osm && !WriteOsm(writer, tree->osm, shape.tilesPerLayout, error))) {
     return false;

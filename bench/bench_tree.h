@@ -16,7 +16,11 @@
 // the same square, every tile of the square present. A leaf folder covers
 // 128 m, one zoom-16 tile, so nearly every leaf holds one tile (a quarter of
 // them also a zoom-15 tile, a sixteenth a zoom-14 tile, ...), and the walk
-// opens about as many folders as it reads tiles. Tile bodies are random bytes of 2 to 30 KB (uniform), from a
+// opens about as many folders as it reads tiles. The scattered shape
+// (GeoKukShape::Scattered) puts every tile of zooms 8 to 16 at a random place
+// of a 64 x 64 block of top folders (about 1,000 km a side), so that most
+// tiles have a leaf folder and a folder above it of their own: about two
+// folders a tile, the hardest shape for a walk. Tile bodies are random bytes of 2 to 30 KB (uniform), from a
 // fixed seed, so every run generates the same tree.
 //
 // A tree is generated once: a marker file written after the last tile tells a
@@ -43,6 +47,7 @@ struct BenchTree {
 enum class GeoKukShape {
   ZoomBlocks,      // each zoom level a block of its own, two sources
   OneTilePerLeaf,  // one source, zooms 8-16 over one square (a real cache)
+  Scattered,       // one source, zooms 8-16, each tile at its own random place (a cache of many short visits)
 };
 
 // What to generate.
@@ -62,8 +67,8 @@ struct BenchTreeShape {
 bool PrepareBenchTree(const std::string& root, int tilesPerLayout, BenchTree* tree, std::string* error);
 
 // The same for any shape. Trees of other tile sizes, of one layout only or of
-// the one-tile-per-leaf shape go to root/tiles-<N>-<min>-<max>[-geokuk|-osm]
-// [-leaf]; a tree not written has an
+// the one-tile-per-leaf or scattered shape go to
+// root/tiles-<N>-<min>-<max>[-geokuk|-osm][-leaf|-scattered]; a tree not written has an
 // empty path in *tree. REQUIRES: shape.tilesPerLayout > 0, 0 < minBytes <=
 // maxBytes.
 bool PrepareBenchTree(const std::string& root, const BenchTreeShape& shape, BenchTree* tree, std::string* error);

@@ -4,6 +4,8 @@
 //   leaf    a GeoKuk cache of the shape a real one has: one map source, zooms
 //           8-16 over one square, about one tile per leaf folder (as many
 //           folders as tiles, near enough);
+//   scattered  a GeoKuk cache of the same source and zooms, every tile at a
+//           random place of a large region: about two folders a tile;
 //   blocks  a GeoKuk cache whose zoom levels lie in blocks of their own;
 //   osm     an OSM Tracker Storage tree, 20-60 tiles a folder.
 // For each tree and cache state (warm: every folder listed and every file
@@ -41,7 +43,7 @@
 //              [--other CVMAP]
 //     N  tiles in each tree (default 100000)      R  rounds (default 3)
 //     M  tiles of the scale run (default 1000000; 0 skips it)
-//     LIST  the trees, of leaf, blocks, osm (default all three)
+//     LIST  the trees, of leaf, scattered, blocks, osm (default leaf, blocks, osm)
 // Exits 0 when every run stored (or read) every tile and the rows matched;
 // the targets are reported, not enforced.
 #include <fcntl.h>
@@ -467,10 +469,10 @@ int main(int argc, char** argv) {
     return ("," + shapes + ",").find(std::string(",") + shape + ",") != std::string::npos;
   };
   if (tiles < 10 || rounds < 1 || (scale != 0 && scale < 100) ||
-      !(wanted("leaf") || wanted("blocks") || wanted("osm"))) {
+      !(wanted("leaf") || wanted("scattered") || wanted("blocks") || wanted("osm"))) {
     std::fprintf(stderr,
                  "user_bench: --tiles must be at least 10, --rounds at least 1, --scale 0 or at least 100, --shapes "
-                 "one or more of leaf, blocks, osm\n");
+                 "one or more of leaf, scattered, blocks, osm\n");
     return 2;
   }
   if (bench.window.empty()) bench.withWindow = false;
@@ -503,6 +505,17 @@ int main(int argc, char** argv) {
     std::printf("GeoKuk, one tile per leaf: %d tiles of 2-30 KB, %lld MB, %lld folders (%s)\n", tiles,
                 tree.bytes >> 20, tree.folders, tree.reused ? "reused" : "generated");
     trees.push_back({"GeoKuk, one tile per leaf", tree.geoKuk, convert::LayoutGeoKuk});
+  }
+  if (wanted("scattered")) {
+    bench::BenchTreeShape shape;
+    shape.tilesPerLayout = tiles;
+    shape.osm = false;
+    shape.geoKukShape = bench::GeoKukShape::Scattered;
+    bench::BenchTree tree;
+    if (!prepare(shape, &tree)) return 1;
+    std::printf("GeoKuk, scattered: %d tiles of 2-30 KB, %lld MB, %lld folders (%s)\n", tiles, tree.bytes >> 20,
+                tree.folders, tree.reused ? "reused" : "generated");
+    trees.push_back({"GeoKuk, scattered", tree.geoKuk, convert::LayoutGeoKuk});
   }
   if (wanted("blocks") || wanted("osm")) {
     bench::BenchTreeShape shape;

@@ -39,18 +39,9 @@ const char* ImageExtension(ImageFormat format) {
 }
 
 const char* MbtilesFormatName(ImageFormat format) {
-  switch (format) {
-    case ImageFormat::Jpeg:
-      return "jpg";
-    case ImageFormat::Gif:
-      return "image/gif";
-    case ImageFormat::Webp:
-      return "webp";
-    case ImageFormat::Png:
-    case ImageFormat::Unknown:
-      break;
-  }
-  return "png";
+  // The format names MBTiles knows are the extensions; any other format is
+  // named by its media type.
+  return format == ImageFormat::Gif ? "image/gif" : ImageExtension(format);
 }
 
 }  // namespace convert

@@ -69,6 +69,14 @@ std::string OutsideText(bool selected, long long outside) {
   return selected ? ", " + std::to_string(outside) + " outside the selection" : "";
 }
 
+// ", <n> rolled back with the last batch, <n> not reached" for a stopped
+// job; "" otherwise.
+std::string StoppedTail(bool stopped, long long rolledBack, long long notReached) {
+  if (!stopped) return "";
+  return ", " + std::to_string(rolledBack) + " rolled back with the last batch, " + std::to_string(notReached) +
+         " not reached";
+}
+
 std::string StoppedPrefix(bool stopped, const std::string& reason) {
   if (!stopped) return "";
   return "stopped: " + (reason.empty() ? std::string("interrupted") : reason) + ": ";
@@ -166,10 +174,7 @@ std::string SummaryLine(const SummaryNumbers& n) {
   if (n.tooLarge > 0) line += ", " + std::to_string(n.tooLarge) + " too large";
   if (n.unreadableFolders > 0) line += ", " + std::to_string(n.unreadableFolders) + " unreadable folders";
   line += OutsideText(n.selected, n.outsideSelection);
-  if (n.stopped) {
-    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
-            std::to_string(n.notReached) + " not reached";
-  }
+  line += StoppedTail(n.stopped, n.rolledBack, n.notReached);
   return line + RateText(n.tilesStored, n.seconds);
 }
 
@@ -191,10 +196,7 @@ std::string ExportSummaryLine(const ExportNumbers& n) {
   line += std::to_string(n.rowsSeen) + " rows read, " + std::to_string(n.written) + " tiles written, " +
           std::to_string(n.alreadyPresent) + " already present, " + std::to_string(n.skipped) + " skipped" +
           OutsideText(n.selected, n.outsideSelection);
-  if (n.stopped) {
-    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
-            std::to_string(n.notReached) + " not reached";
-  }
+  line += StoppedTail(n.stopped, n.rolledBack, n.notReached);
   return line + RateText(n.written, n.seconds);
 }
 
@@ -202,10 +204,7 @@ std::string ExtractSummaryLine(const ExtractNumbers& n) {
   std::string line = StoppedPrefix(n.stopped, n.stopReason);
   line += std::to_string(n.rowsInMap) + " rows in the map, " + std::to_string(n.copied) + " copied, " +
           std::to_string(n.alreadyPresent) + " already present" + OutsideText(true, n.outsideSelection);
-  if (n.stopped) {
-    line += ", " + std::to_string(n.rolledBack) + " rolled back with the last batch, " +
-            std::to_string(n.notReached) + " not reached";
-  }
+  line += StoppedTail(n.stopped, n.rolledBack, n.notReached);
   return line + RateText(n.copied, n.seconds);
 }
 

@@ -752,7 +752,9 @@ void RunFolderPasses(ConversionJob& job) {
   }
   job.stats.filesCounted = counted.fileCount;
   job.fileCount = counted.fileCount;
-  if (!counted.stopped) {
+  // A stop that came after the count's last folder also keeps the
+  // converting pass from beginning, as between two passes on one thread.
+  if (!counted.stopped && job.stopRequested.load() == 0) {
     job.stats.filesSeen = 0;
     job.stats.pass = ConvertingPass;
     WalkTree(job, job.sourceFolder, ConvertingPass);

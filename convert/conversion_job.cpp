@@ -14,6 +14,8 @@
 #include "convert/conversion_pass.h"
 #include "convert/counting_thread.h"
 #include "convert/layouts.h"
+#include "convert/list_ahead.h"
+#include "convert/listing_queue.h"
 #include "convert/skip_listener.h"
 #include "convert/tile_recognizer.h"
 #include "convert/tile_selection.h"
@@ -78,6 +80,9 @@ struct WalkState {
   std::unique_ptr<ReadAhead> readAhead;    // converting pass of a large tree: reads the next tiles early; null otherwise
 
   CountingThread* countsFor = nullptr;     // counting pass on its own thread: told of every file; not owned
+  ListingQueue* recordTo = nullptr;        // counting pass beside a converting one: offered each folder's listing; not owned, null: none (any more)
+  ListingQueue* listedFrom = nullptr;      // converting pass beside the count: takes the folders' listings from here; not owned, null: lists every folder itself
+  bool folderGone = false;                 // converting pass: the listed folder being walked was found removed
   CountingThread* countBeside = nullptr;   // converting pass: the counting walk running beside it; not owned, may be null
   const CountingResult* counted = nullptr; // ... and what it leaves; valid once it has been joined
   bool beside = false;                     // the counting walk has not been caught up with: hold everything
@@ -104,6 +109,7 @@ void ConversionStats::Reset() {
   tooLarge = 0;
   unreadableFolders = 0;
   vanishedFolders = 0;
+  foldersHandedOver = 0;
   databaseErrors = 0;
   rolledBack = 0;
   databaseErrorCode = 0;
@@ -390,6 +396,20 @@ void EndConverting(ConversionJob& job, const std::atomic<int>* busyStop) {
   job.walkState = nullptr;
 }
 
+// True when nothing is found at `folderPath` any more.
+bool FolderRemoved(const std::string& folderPath) {
+  struct stat status {};
+  return ::lstat(folderPath.c_str(), &status) != 0 && errno == ENOENT;
+}
+
+// Counts and reports the folder `folderPath` as one that could not be read,
+// and as vanished when it is gone.
+void ReportUnreadableFolder(ConversionJob& job, WalkState& state, const std::string& folderPath, bool gone) {
+  state.stats->unreadableFolders.fetch_add(1, std::memory_order_relaxed);
+  if (gone) state.stats->vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
+  ReportSkipped(job, folderPath, SkipReason::FolderUnreadable);
+}
+
 // Handles one file of the converting pass: recognise, decode, read, insert.
 void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
                const platform::FolderSearch& search, const platform::FolderEntry& entry) {
@@ -412,6 +432,12 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   if (state.readAhead) state.readAhead->Reached();
   const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &state.buffer, state.longestValue);
   if (read != platform::ReadStatus::Ok) {
+    // A folder that another walk listed may have gone since: then its files
+    // are not unreadable tiles, the folder is a vanished one.
+    if (read == platform::ReadStatus::CannotOpen && search.IsListed() && FolderRemoved(folderPath)) {
+      state.folderGone = true;
+      return;
+    }
     const bool tooLarge = read == platform::ReadStatus::TooLarge;
     (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
     ReportSkipped(job, fullPath, tooLarge ? SkipReason::TooLarge : SkipReason::Unreadable);
@@ -434,6 +460,7 @@ void PublishCounts(const ConversionStats& from, ConversionStats& to) {
   to.tooLarge = from.tooLarge.load();
   to.unreadableFolders = from.unreadableFolders.load();
   to.vanishedFolders = from.vanishedFolders.load();
+  to.foldersHandedOver = from.foldersHandedOver.load();
   to.rolledBack = from.rolledBack.load();
 }
 
@@ -444,7 +471,7 @@ void PublishCounts(const ConversionStats& from, ConversionStats& to) {
 // stopped, marks the pass as one that never ran. REQUIRES: state.beside.
 void CatchUp(ConversionJob& job, WalkState& state) {
   assert(state.beside && state.countBeside != nullptr);
-  state.countBeside->Join();
+  state.countBeside->WaitCounted();
   state.beside = false;
   if (state.counted->stopped) {
     state.discarded = true;
@@ -499,18 +526,31 @@ bool MustLeave(const ConversionJob& job, const WalkState& state) {
 void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folderPath) {
   const int pass = state.pass;
   platform::FolderSearch search;
-  bool searching = OpenWalkedFolder(search, folderPath, state.parentSearch, state.subfolderName);
+  bool searching = false;
+  // Below the source folder, the counting walk ahead may have left the
+  // folder's listing: then the folder is neither opened nor read again.
+  if (state.listedFrom != nullptr && state.parentSearch != nullptr) {
+    platform::FolderListing listing;
+    if (state.listedFrom->Take(NativeRelativePath(folderPath, job.sourceFolder), &listing)) {
+      search.OpenListed(*state.parentSearch, *state.subfolderName, std::move(listing), platform::EntryDetail::KindOnly);
+      searching = true;
+      state.stats->foldersHandedOver.fetch_add(1, std::memory_order_relaxed);
+    }
+  }
+  if (!searching) searching = OpenWalkedFolder(search, folderPath, state.parentSearch, state.subfolderName);
+  if (searching && state.recordTo != nullptr && state.parentSearch != nullptr) {
+    // No room: the converting walk lists the rest itself, or takes the
+    // listings the walk after the count queues.
+    if (!state.recordTo->Offer(NativeRelativePath(folderPath, job.sourceFolder), search.Listing())) {
+      state.recordTo = nullptr;
+    }
+  }
   state.parentSearch = nullptr;
   state.subfolderName = nullptr;
   // A folder whose listing broke off is walked with the names it gave, but
   // counted and told as unreadable: some of its files may be missing.
   if ((!searching || search.ListingFailed()) && pass == ConvertingPass) {
-    state.stats->unreadableFolders.fetch_add(1, std::memory_order_relaxed);
-    struct stat status {};
-    if (!searching && ::lstat(folderPath.c_str(), &status) != 0 && errno == ENOENT) {
-      state.stats->vanishedFolders.fetch_add(1, std::memory_order_relaxed);  // removed since its parent was listed
-    }
-    ReportSkipped(job, folderPath, SkipReason::FolderUnreadable);
+    ReportUnreadableFolder(job, state, folderPath, !searching && FolderRemoved(folderPath));
   }
   if (pass == ConvertingPass) BeginTransactionIfNone(job);
   // A folder already on the walk's path (reached again through a link) is
@@ -537,6 +577,15 @@ void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folde
         state.stats->filesSeen.fetch_add(1, std::memory_order_relaxed);
         if (state.countsFor != nullptr) state.countsFor->FileCounted(state.fileCount);
         if (pass == ConvertingPass) StoreFile(job, state, folderPath, search, entry);
+        if (state.folderGone) {
+          // The folder went after it was listed: walked as a folder that was
+          // gone when the walk came to it, without this file.
+          state.folderGone = false;
+          --state.fileCount;
+          state.stats->filesSeen.fetch_sub(1, std::memory_order_relaxed);
+          ReportUnreadableFolder(job, state, folderPath, true);
+          search.Close();
+        }
       }
       if (pass == ConvertingPass) CatchUpIfDue(job, state);
       if (MustLeave(job, state)) {
@@ -570,9 +619,11 @@ void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folde
 // Sets up the state of one pass, walks the tree from folderPath, and leaves
 // no transaction open: a stopped converting pass commits what it stored.
 // `countBeside` (converting pass only, may be null): the counting walk still
-// running, whose end the pass catches up with; `counted` what it leaves.
+// running, whose end the pass catches up with; `counted` what it leaves;
+// `listings` (may be null) the folder listings it and the listing walk after
+// it queue for this pass.
 void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, CountingThread* countBeside = nullptr,
-              const CountingResult* counted = nullptr) {
+              const CountingResult* counted = nullptr, ListingQueue* listings = nullptr) {
   WalkState state;
   state.pass = pass;
   state.layout = job.layout;
@@ -582,6 +633,7 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, Count
     state.counted = counted;
     state.beside = true;
     state.stats = &state.provisional;
+    state.listedFrom = listings;
   }
   const std::atomic<int>* busyStop = nullptr;
   if (pass == ConvertingPass) {
@@ -626,13 +678,15 @@ void WalkTree(ConversionJob& job, const std::string& folderPath, int pass, Count
 
 // The counting pass: walks the whole tree, posting NotifyCounted at every
 // folder end, and leaves its total in *result. `thread`, when the walk runs
-// on a thread of its own, is told of every file.
-void CountTree(ConversionJob& job, CountingThread* thread, CountingResult* result) {
+// on a thread of its own, is told of every file; `listings` (may be null) is
+// offered the listing of every folder below the source folder.
+void CountTree(ConversionJob& job, CountingThread* thread, CountingResult* result, ListingQueue* listings) {
   WalkState state;
   state.pass = CountingPass;
   state.layout = job.layout;
   state.stats = &job.stats;
   state.countsFor = thread;
+  state.recordTo = listings;
   WalkFolderIn(job, state, job.sourceFolder);
   result->fileCount = state.fileCount;
   result->stopped = job.stopRequested.load() != 0;
@@ -733,14 +787,24 @@ void RunPassesInTurn(ConversionJob& job, TileSource& source) {
 void RunFolderPasses(ConversionJob& job) {
   CountingResult counted;
   bool beside = false;  // the converting pass begins while the count goes on
+  // The counting walk hands the folders' listings to the converting walk
+  // beside it; after the count, the thread goes on listing ahead of it.
+  std::optional<ListingQueue> listings;
+  if (job.listingBytes > 0) listings.emplace(job.listingBytes);
+  ListingQueue* const queue = listings ? &*listings : nullptr;
   {
     CountingThread counting(job.overlapFromFiles);
-    if (job.overlapFromFiles >= 0 &&
-        counting.Start([&job, &counting, &counted] { CountTree(job, &counting, &counted); })) {
+    if (job.overlapFromFiles >= 0 && counting.Start([&job, &counting, &counted, queue] {
+          CountTree(job, &counting, &counted, queue);
+          counting.Counted();
+          if (queue != nullptr && !counted.stopped) ListAhead(job.sourceFolder, *queue, &job.stopRequested);
+        })) {
       beside = !counting.WaitForOverlap();
-      if (beside) WalkTree(job, job.sourceFolder, ConvertingPass, &counting, &counted);
+      // A tree counted whole is converted as it is now, not as it was listed.
+      if (beside) WalkTree(job, job.sourceFolder, ConvertingPass, &counting, &counted, queue);
+      if (queue != nullptr) queue->Close();  // ends the listing walk
     } else {
-      CountTree(job, nullptr, &counted);  // one pass after the other, on this thread
+      CountTree(job, nullptr, &counted, nullptr);  // one pass after the other, on this thread
     }
   }  // the counting thread has ended here
   if (beside) {

@@ -54,6 +54,14 @@
 // begun. So the notices, the stored rows and every count are those of the
 // two passes one after the other: all NotifyCounted, then the
 // NotifyConverted of the folders in walk order, then NotifyFinished.
+// The counting walk also hands every folder's listing to the converting
+// walk beside it (ListingQueue, listing_queue.h; at most listingBytes held
+// at once), and once the count has ended the counting thread goes on
+// listing the folders ahead of the converting walk (ListAhead): the
+// converting walk then opens no folder, it reads each tile by its path
+// below the source folder. A folder the converting walk finds no listing
+// for it lists itself, as does the converting pass of a tree counted whole
+// before it began.
 //
 // Thread-safety: the caller fills layout, sourceFolder, database,
 // notifications, messageBoxes and skipListener, sets running = 1 and stopRequested = 0, and
@@ -134,6 +142,11 @@ inline constexpr std::uint64_t kWritebackStep = 32u << 20;
 // few milliseconds.
 inline constexpr long long kOverlapFromFiles = 2000;
 
+// The default of ConversionJob::listingBytes. Packed, the listings of a
+// cache take about 30 bytes a folder and 40 a tile: this holds those of
+// some ten thousand folders ahead of the converting walk.
+inline constexpr std::size_t kListingBytes = 4u << 20;
+
 // Counters for the command line's progress and summary. Written by the worker,
 // readable from any thread at any time (relaxed atomics). Reset when a job
 // starts.
@@ -150,6 +163,7 @@ struct ConversionStats {
   std::atomic<long long> tooLarge{0};       // tiles larger than the longest value SQLite stores (never read whole)
   std::atomic<long long> unreadableFolders{0};  // converting pass: folders that could not be listed (no permission, path too long, vanished); their files are not in the map
   std::atomic<long long> vanishedFolders{0};    // of the unreadable folders, those that no longer existed when the walk came to them
+  std::atomic<long long> foldersHandedOver{0};  // converting pass: folders whose listing came from the walk ahead (not read again)
   std::atomic<int> databaseErrors{0};       // errors that stopped the job (0 or 1): database, or a pattern that does not compile
   std::atomic<long long> rolledBack{0};     // tiles lost when a database error rolled their batch back (stored, then undone), and the tile whose insert failed
   std::atomic<int> databaseErrorCode{0};    // SQLite's result code of the error that stopped the job; 0 when none
@@ -183,6 +197,7 @@ struct ConversionJob {
   std::uint64_t readAheadWindow = kReadAheadWindow;        // tile bytes the read-ahead may be ahead of the walk
   std::chrono::steady_clock::duration longestBatch = kLongestBatch;  // a transaction open this long is committed after the next tile, inside a folder too
   long long overlapFromFiles = kOverlapFromFiles;          // the converting pass begins beside a count that has met this many files; 0: at once; < 0: after the count
+  std::size_t listingBytes = kListingBytes;                // bytes of folder listings the counting walk may hold for the converting walk beside it; 0: none
   std::u16string stopReason;                               // worker: SQLite's text of the error that stopped the job; read once the job has ended
   std::string rollbackLeft;                                // worker: after a database error, why the map file still holds the rolled-back batch's journal ("" when it was rolled back); read once the job has ended
 

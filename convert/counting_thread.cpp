@@ -9,9 +9,19 @@ bool CountingThread::Start(std::function<void()> walk) {
   woken_ = false;
   return thread_.Start([this, walk = std::move(walk)] {
     walk();
-    ended_.store(true, std::memory_order_release);
-    Wake();
+    Counted();
   });
+}
+
+void CountingThread::Counted() {
+  if (ended_.load(std::memory_order_relaxed)) return;
+  ended_.store(true, std::memory_order_release);
+  Wake();
+}
+
+void CountingThread::WaitCounted() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  woken_cv_.wait(lock, [this] { return Ended(); });
 }
 
 void CountingThread::Wake() {

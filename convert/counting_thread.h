@@ -10,17 +10,21 @@
 // brings the folders into memory for the converting walk behind it.
 //
 // The walk itself is the caller's routine: it reports each file it counts
-// with FileCounted() and posts its own notices. What it leaves behind (its
-// total, whether it was stopped) the worker reads after Join().
+// with FileCounted() and posts its own notices, and may call Counted() when
+// the count is over but the routine goes on with other work (listing folders
+// ahead of the converting walk). What the count leaves behind (its total,
+// whether it was stopped) the worker reads after WaitCounted().
 //
-// Thread-safety: Start(), WaitForOverlap(), Join() and the destructor belong
-// to the worker; FileCounted() to the counting walk; Ended() may be called
-// from any thread and costs one atomic load.
+// Thread-safety: Start(), WaitForOverlap(), WaitCounted(), Join() and the
+// destructor belong to the worker; FileCounted() and Counted() to the
+// counting walk; Ended() may be called from any thread and costs one atomic
+// load.
 //
 // Invariants:
-//  1. After Join() returns, the walk's routine has returned and everything
-//     it wrote is visible to the caller.
-//  2. WaitForOverlap() returns at the latest when the routine has returned.
+//  1. After WaitCounted() returns, everything the routine wrote before
+//     Counted() (or before it returned) is visible to the caller; after
+//     Join(), everything it wrote at all.
+//  2. WaitForOverlap() returns at the latest when the count has ended.
 #pragma once
 
 #include <atomic>
@@ -51,11 +55,18 @@ class CountingThread {
     if (filesSoFar == overlapFrom_) Wake();
   }
 
-  // Waits until the walk has ended or has counted overlapFrom files.
+  // The routine: the count is over (called on the counting thread; the
+  // routine's return says so as well). Idempotent.
+  void Counted();
+
+  // Waits until the count has ended or has counted overlapFrom files.
   // Returns true when it has ended.
   bool WaitForOverlap();
 
-  // True once the walk's routine has returned (Join() then does not wait).
+  // Waits until the count has ended.
+  void WaitCounted();
+
+  // True once the count has ended (WaitCounted() then does not wait).
   bool Ended() const { return ended_.load(std::memory_order_acquire); }
 
   // Waits for the thread to end; at once when it has ended or never started.
@@ -65,10 +76,10 @@ class CountingThread {
   void Wake();  // the walk: the waiter may go on
 
   const long long overlapFrom_;   // files after which the waiter goes on
-  std::atomic<bool> ended_{false};  // the routine has returned
+  std::atomic<bool> ended_{false};  // the count has ended
   std::mutex mutex_;              // guards woken_
   std::condition_variable woken_cv_;
-  bool woken_ = false;            // the overlap count was reached, or the walk ended
+  bool woken_ = false;            // the overlap count was reached, or the count ended
   platform::WorkerThread thread_;  // the counting walk
 };
 

@@ -22,32 +22,38 @@ namespace platform {
 // (one tile each) pays as often as it reads a tile.
 constexpr std::size_t kEntryBufferBytes = 32 * 1024;  // one getdents64 batch
 
-namespace {
-
-// One entry of the folder as the listing gave it.
-struct Record {
-  std::uint32_t nameOffset;  // first byte of the name in Impl::names
-  std::uint32_t nameLength;  // bytes of the name, without its terminator
-  unsigned char type;        // d_type
-};
-
-}  // namespace
+using Record = FolderListing::Record;
 
 struct FolderSearch::Impl {
-  int fd = -1;                     // owned; the open folder, -1 when no search is open
+  int fd = -1;                     // owned; the open folder, -1 when none is open (or the search is listed)
+  bool open = false;               // a search is open (with its own folder, or listed)
+  int baseFd = -1;                 // listed search: not owned, the descriptor of the nearest ancestor search with one
+  std::string below;               // listed search: this folder's path relative to baseFd, no trailing '/'
   EntryDetail detail = EntryDetail::Full;
   int dotsReported = 0;            // 0, 1 or 2 of ".", ".." handed out so far
-  std::uint64_t device = 0;        // st_dev of the searched folder
-  std::uint64_t inode = 0;         // st_ino of the searched folder
-  std::string names;               // every name of the folder, each followed by '\0'
-  std::vector<Record> records;     // the entries besides "." and "..", in name order
+  FolderListing listing;           // the folder's names, kinds and identity
   std::size_t next = 0;            // index of the next record to hand out
-  bool listingFailed = false;      // getdents64 failed before the end of the folder
 
-  std::string_view Name(const Record& r) const { return {names.data() + r.nameOffset, r.nameLength}; }
-  const char* CName(const Record& r) const { return names.data() + r.nameOffset; }
+  std::string_view Name(const Record& r) const { return {listing.names.data() + r.nameOffset, r.nameLength}; }
+  const char* CName(const Record& r) const { return listing.names.data() + r.nameOffset; }
 
-  // Reads every entry of the open folder into names/records and sorts them.
+  // The descriptor and the path relative to it by which the entry `name` is
+  // reached: the folder's own descriptor and the name, or for a listed
+  // search the ancestor's descriptor and the path below it (built in
+  // *scratch). Returns the path.
+  const char* At(const char* name, std::string* scratch, int* dirFd) const {
+    if (fd >= 0) {
+      *dirFd = fd;
+      return name;
+    }
+    *dirFd = baseFd;
+    scratch->assign(below);
+    scratch->push_back('/');
+    scratch->append(name);
+    return scratch->c_str();
+  }
+
+  // Reads every entry of the open folder into the listing and sorts them.
   // A read error ends the folder as if it had no more entries.
   void ReadAll();
 };
@@ -61,10 +67,12 @@ bool IsDotOrDotDot(const char* name) {
 }  // namespace
 
 void FolderSearch::Impl::ReadAll() {
+  std::string& names = listing.names;
+  std::vector<Record>& records = listing.records;
   names.clear();
   records.clear();
   next = 0;
-  listingFailed = false;
+  listing.listingFailed = false;
   // One listing buffer per thread, reused by every folder the thread reads.
   thread_local const std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kEntryBufferBytes);
   bool ascii = true;  // every name is ASCII: the order needs no UTF-16 keys
@@ -73,7 +81,7 @@ void FolderSearch::Impl::ReadAll() {
     do {
       n = getdents64(fd, buffer.get(), kEntryBufferBytes);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) listingFailed = true;
+    if (n < 0) listing.listingFailed = true;
     if (n <= 0) break;
     for (ssize_t offset = 0; offset < n;) {
       const auto* d = reinterpret_cast<const struct dirent64*>(buffer.get() + offset);
@@ -152,9 +160,41 @@ bool FolderSearch::Open(const std::string& folder, EntryDetail detail) {
 bool FolderSearch::OpenEntry(const FolderSearch& parent, const std::string& name, EntryDetail detail) {
   assert(&parent != this);
   Close();
-  if (parent.impl_->fd < 0 || name.empty()) return false;
-  return OpenAt(parent.impl_->fd, name, detail);
+  if (!parent.impl_->open || name.empty()) return false;
+  std::string scratch;
+  int dirFd;
+  const char* path = parent.impl_->At(name.c_str(), &scratch, &dirFd);
+  return OpenAt(dirFd, path, detail);
 }
+
+void FolderSearch::OpenListed(const FolderSearch& parent, const std::string& name, FolderListing listing,
+                              EntryDetail detail) {
+  assert(&parent != this && parent.impl_->open && !name.empty());
+  Close();
+  Impl& s = *impl_;
+  const Impl& p = *parent.impl_;
+  if (p.fd >= 0) {
+    s.baseFd = p.fd;
+    s.below = name;
+  } else {
+    s.baseFd = p.baseFd;
+    s.below.reserve(p.below.size() + 1 + name.size());
+    s.below.assign(p.below);
+    s.below.push_back('/');
+    s.below.append(name);
+  }
+  s.listing = std::move(listing);
+  s.open = true;
+  s.detail = detail;
+  s.dotsReported = 0;
+  s.next = 0;
+}
+
+const FolderListing& FolderSearch::Listing() const { return impl_->listing; }
+
+bool FolderSearch::IsOpen() const { return impl_->open; }
+
+bool FolderSearch::IsListed() const { return impl_->open && impl_->fd < 0; }
 
 bool FolderSearch::OpenAt(int folderFd, const std::string& path, EntryDetail detail) {
   const int fd = openat(folderFd, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -166,18 +206,19 @@ bool FolderSearch::OpenAt(int folderFd, const std::string& path, EntryDetail det
   }
   Impl& s = *impl_;
   s.fd = fd;
+  s.open = true;
   s.detail = detail;
   s.dotsReported = 0;
   s.ReadAll();
-  s.device = static_cast<std::uint64_t>(st.st_dev);
-  s.inode = static_cast<std::uint64_t>(st.st_ino);
+  s.listing.device = static_cast<std::uint64_t>(st.st_dev);
+  s.listing.inode = static_cast<std::uint64_t>(st.st_ino);
   return true;
 }
 
 bool FolderSearch::Next(FolderEntry* entry) {
   assert(entry != nullptr);
   Impl& s = *impl_;
-  if (s.fd < 0) return false;
+  if (!s.open) return false;
   // Field by field, so that the name keeps its capacity from entry to entry.
   entry->isDirectory = false;
   entry->kind = EntryKind::Other;
@@ -192,27 +233,38 @@ bool FolderSearch::Next(FolderEntry* entry) {
     return true;
   }
 
-  if (s.next >= s.records.size()) return false;
-  const Record& record = s.records[s.next++];
-  const int dirFd = s.fd;
+  if (s.next >= s.listing.records.size()) return false;
+  const Record& record = s.listing.records[s.next++];
   const char* name = s.CName(record);
   entry->name.assign(name, record.nameLength);
+  const auto at = [&s, name](int* dirFd) {
+    thread_local std::string scratch;  // the path of a listed search's entry
+    return s.At(name, &scratch, dirFd);
+  };
+  int dirFd;
   switch (record.type) {
     case DT_DIR:
       entry->kind = EntryKind::Directory;
       break;
     case DT_REG:
       entry->kind = EntryKind::Regular;
-      if (s.detail == EntryDetail::Full) FillFromStat(dirFd, name, entry);
+      if (s.detail == EntryDetail::Full) {
+        const char* path = at(&dirFd);
+        FillFromStat(dirFd, path, entry);
+      }
       break;
-    case DT_LNK:
+    case DT_LNK: {
       entry->isSymlink = true;
-      FillFromStat(dirFd, name, entry);
+      const char* path = at(&dirFd);
+      FillFromStat(dirFd, path, entry);
       break;
-    case DT_UNKNOWN:
-      entry->isSymlink = IsLink(dirFd, name);
-      FillFromStat(dirFd, name, entry);
+    }
+    case DT_UNKNOWN: {
+      const char* path = at(&dirFd);
+      entry->isSymlink = IsLink(dirFd, path);
+      FillFromStat(dirFd, path, entry);
       break;
+    }
     default:  // FIFO, socket, character or block device
       entry->kind = EntryKind::Other;
       break;
@@ -224,38 +276,50 @@ bool FolderSearch::Next(FolderEntry* entry) {
 ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned char>* buffer,
                                    std::uint64_t maxSize) const {
   assert(buffer != nullptr);
-  if (impl_->fd < 0) {
+  if (!impl_->open) {
     buffer->clear();
     return ReadStatus::CannotOpen;
   }
-  return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
+  if (impl_->fd >= 0) return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
+  thread_local std::string path;  // the entry's path below the ancestor's folder
+  int dirFd;
+  impl_->At(name.c_str(), &path, &dirFd);
+  return ReadWholeFileAt(dirFd, path, buffer, maxSize);
 }
 
 PrefetchStatus FolderSearch::PrefetchEntry(const std::string& name, std::uint64_t maxSize, std::uint64_t* size) const {
   assert(size != nullptr);
-  if (impl_->fd < 0) {
+  if (!impl_->open) {
     *size = 0;
     return PrefetchStatus::Skipped;
   }
-  return PrefetchFileAt(impl_->fd, name, maxSize, size);
+  if (impl_->fd >= 0) return PrefetchFileAt(impl_->fd, name, maxSize, size);
+  thread_local std::string path;  // the entry's path below the ancestor's folder
+  int dirFd;
+  impl_->At(name.c_str(), &path, &dirFd);
+  return PrefetchFileAt(dirFd, path, maxSize, size);
 }
 
-bool FolderSearch::ListingFailed() const { return impl_->listingFailed; }
+bool FolderSearch::ListingFailed() const { return impl_->listing.listingFailed; }
 
 void FolderSearch::Close() {
-  if (impl_->fd >= 0) {
-    ::close(impl_->fd);
-    impl_->fd = -1;
+  Impl& s = *impl_;
+  if (s.fd >= 0) {
+    ::close(s.fd);
+    s.fd = -1;
   }
-  impl_->names.clear();
-  impl_->records.clear();
-  impl_->next = 0;
-  impl_->listingFailed = false;
-  impl_->device = 0;
-  impl_->inode = 0;
+  s.open = false;
+  s.baseFd = -1;
+  s.below.clear();
+  s.listing.names.clear();
+  s.listing.records.clear();
+  s.listing.listingFailed = false;
+  s.listing.device = 0;
+  s.listing.inode = 0;
+  s.next = 0;
 }
 
-std::uint64_t FolderSearch::FolderDevice() const { return impl_->device; }
-std::uint64_t FolderSearch::FolderInode() const { return impl_->inode; }
+std::uint64_t FolderSearch::FolderDevice() const { return impl_->listing.device; }
+std::uint64_t FolderSearch::FolderInode() const { return impl_->listing.inode; }
 
 }  // namespace platform

@@ -33,8 +33,17 @@
 // a folder that is already on that path. A link that points back up the tree
 // is thus never followed, while a link to a folder elsewhere is walked.
 //
+// Handed-over listings: a walk on another thread that has read a folder can
+// hand its listing (FolderListing, a copy of Listing()) to a walk that
+// comes to the same folder later; OpenListed() then searches that listing
+// without opening the folder or reading it again. Such a search holds no
+// folder descriptor of its own: it reads, stats and opens its entries by
+// their paths below the nearest ancestor search that has one, which must
+// stay open while it is used (a walk keeps its parents' searches open).
+//
 // Thread-safety: one object is used by one thread; distinct objects are
-// independent.
+// independent. A FolderListing is a plain value and may move between
+// threads.
 //
 // Invariants:
 //  1. After Open() returned false, Next() returns false until the next Open().
@@ -74,6 +83,22 @@ struct FolderEntry {
   std::uint32_t sizeLow() const { return static_cast<std::uint32_t>(size); }  // low 32 bits
 };
 
+// The names, kinds and identity of one folder as a search read them,
+// detached from the open folder.
+struct FolderListing {
+  // One entry of the folder as the listing gave it.
+  struct Record {
+    std::uint32_t nameOffset;  // first byte of the name in `names`
+    std::uint32_t nameLength;  // bytes of the name, without its terminator
+    unsigned char type;        // d_type
+  };
+  std::string names;             // every name of the folder, each followed by '\0'
+  std::vector<Record> records;   // the entries besides "." and "..", in name order
+  bool listingFailed = false;    // reading the names failed before their end
+  std::uint64_t device = 0;      // st_dev of the folder
+  std::uint64_t inode = 0;       // st_ino of the folder
+};
+
 class FolderSearch {
  public:
   FolderSearch();
@@ -92,6 +117,25 @@ class FolderSearch {
   // every folder of the path again for each folder it enters. Returns false
   // when parent has no open search. REQUIRES: &parent != this.
   bool OpenEntry(const FolderSearch& parent, const std::string& name, EntryDetail detail = EntryDetail::Full);
+
+  // Searches `listing`, the listing another search made of the entry `name`
+  // of the folder that `parent` is searching, as if OpenEntry(parent, name)
+  // had read it: the same entries in the same order, the same identity and
+  // ListingFailed(). Nothing is opened or read; entries are reached by their
+  // paths below `parent`'s nearest ancestor with an open folder, which must
+  // outlive this search. REQUIRES: parent is open, &parent != this.
+  void OpenListed(const FolderSearch& parent, const std::string& name, FolderListing listing,
+                  EntryDetail detail = EntryDetail::Full);
+
+  // The listing of the open search (empty when no search is open); valid
+  // until the search is closed or opened again.
+  const FolderListing& Listing() const;
+
+  // True while the search is open (by any of the Open calls).
+  bool IsOpen() const;
+
+  // True while the search is open on a handed-over listing (OpenListed).
+  bool IsListed() const;
 
   // Fills *entry with the next entry. Returns false when there is none left
   // (or the search is not open). A read error of the folder ends the entries
@@ -131,7 +175,7 @@ class FolderSearch {
   bool OpenAt(int folderFd, const std::string& path, EntryDetail detail);
 
   struct Impl;
-  std::unique_ptr<Impl> impl_;  // owned; holds the DIR* and the "."/".." state
+  std::unique_ptr<Impl> impl_;  // owned; holds the folder descriptor, the listing and the "."/".." state
 };
 
 }  // namespace platform

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -26,9 +29,15 @@ using Notices = std::vector<std::pair<int, int>>;
 using Heard = std::vector<std::pair<std::string, SkipReason>>;
 
 // The passes one after the other, the converting pass beside the count from
-// the start, and beside it once three files are counted.
+// the start, and beside it once three files are counted; the folders'
+// listings handed over from the count (room for all of them, for about one
+// at a time, none).
 constexpr long long kOneAfterTheOther = -1;
-constexpr long long kModes[] = {kOneAfterTheOther, 0, 3};
+struct Mode {
+  long long overlapFrom;     // ConversionJob::overlapFromFiles
+  std::size_t listingBytes;  // ConversionJob::listingBytes
+};
+constexpr Mode kModes[] = {{kOneAfterTheOther, kListingBytes}, {0, kListingBytes}, {3, kListingBytes}, {0, 40}, {3, 0}};
 
 struct SkipRecorder : SkipListener {
   void Skipped(std::string_view path, SkipReason reason) override { heard.emplace_back(path, reason); }
@@ -114,11 +123,12 @@ TEST(PassOverlapTest, SameNoticesRowsAndReportsBesideTheCount) {
   std::vector<Notices> notices;
   std::vector<std::vector<InsertedRow>> rows;
   std::vector<Heard> heard;
-  for (const long long overlapFrom : kModes) {
+  for (const auto [overlapFrom, listingBytes] : kModes) {
     JobRig rig(source.Root(), LayoutGeoKuk);
     SkipRecorder skips;
     rig.job.skipListener = &skips;
     rig.job.overlapFromFiles = overlapFrom;
+    rig.job.listingBytes = listingBytes;
     // Beside the count, its first notice waits for the converting pass's
     // first insert, so that the two walks surely overlap.
     bool overlapped = false;
@@ -130,6 +140,15 @@ TEST(PassOverlapTest, SameNoticesRowsAndReportsBesideTheCount) {
     rig.Run();
     if (overlapFrom >= 0) {
       EXPECT_TRUE(overlapped) << overlapFrom;
+    }
+    // With three files counted first, the count has listed the first folders
+    // when the converting walk comes to them.
+    const long long handedOver = rig.job.stats.foldersHandedOver.load();
+    if (overlapFrom == 3 && listingBytes > 0) {
+      EXPECT_GT(handedOver, 0);
+    }
+    if (overlapFrom < 0 || listingBytes == 0) {
+      EXPECT_EQ(handedOver, 0) << overlapFrom;
     }
     notices.push_back(NoticesOf(rig));
     rows.push_back(RowsInInsertOrder(rig.mapPath));
@@ -159,9 +178,9 @@ TEST(PassOverlapTest, SameNoticesRowsAndReportsBesideTheCount) {
   ASSERT_EQ(heard[0].size(), 5u);
   EXPECT_EQ(heard[0][3], std::make_pair(std::string("ff/00/00/00/t_13_1_2.kachle"), SkipReason::AlreadyPresent));
   for (std::size_t mode = 1; mode < notices.size(); ++mode) {
-    EXPECT_EQ(notices[mode], notices[0]) << kModes[mode];
-    EXPECT_EQ(rows[mode], rows[0]) << kModes[mode];
-    EXPECT_EQ(heard[mode], heard[0]) << kModes[mode];
+    EXPECT_EQ(notices[mode], notices[0]) << mode;
+    EXPECT_EQ(rows[mode], rows[0]) << mode;
+    EXPECT_EQ(heard[mode], heard[0]) << mode;
   }
 }
 
@@ -250,6 +269,68 @@ TEST(PassOverlapTest, DatabaseErrorBesideTheCountIsShownAfterIt) {
   EXPECT_EQ(rig.job.stats.databaseErrors.load(), 1);
   EXPECT_EQ(rig.job.stats.pass.load(), ConvertingPass);
   EXPECT_EQ(rig.job.stats.rolledBack.load(), 1);
+  EXPECT_EQ(rig.db.inTransaction, 0);
+}
+
+// JOB-16d: folders removed after the count had listed them (their listings
+// handed over to the converting walk) are told as folders found gone:
+// counted unreadable and vanished, reported once each, none of their files
+// counted or stored; the folder before them is stored whole.
+TEST(PassOverlapTest, FoldersRemovedAfterTheCountListedThem) {
+  TempTree source;
+  for (int x = 100; x < 104; ++x) {
+    for (int y = 100; y < 105; ++y) {
+      const std::string name = std::to_string(x) + "/" + std::to_string(y);
+      source.File("16/" + name + ".png", name);
+    }
+  }
+  JobRig rig(source.Root(), LayoutOsmTrackerStorage);
+  SkipRecorder skips;
+  rig.job.skipListener = &skips;
+  rig.job.overlapFromFiles = 0;
+  // The converting walk's first insert waits until the count has listed the
+  // whole tree and three of its four columns are gone.
+  std::atomic<bool> removed{false};
+  int countNotices = 0;
+  rig.channel.onPost = [&](int code, int) {
+    if (code != NotifyCounted || ++countNotices != 6) return;  // the source folder's: the count's last
+    for (const char* column : {"16/101", "16/102", "16/103"}) std::filesystem::remove_all(source.Path(column));
+    removed = true;
+  };
+  struct FirstInsert {
+    std::atomic<bool>* removed;
+    bool waited = false;
+  } firstInsert{&removed};
+  sqlite3_trace_v2(
+      rig.db.handle, SQLITE_TRACE_STMT,
+      [](unsigned, void* context, void*, void* text) {
+        auto* wait = static_cast<FirstInsert*>(context);
+        if (!wait->waited && std::string_view(static_cast<const char*>(text)).rfind("INSERT", 0) == 0) {
+          wait->waited = true;
+          for (int i = 0; i < 10000 && !wait->removed->load(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          }
+        }
+        return 0;
+      },
+      &firstInsert);
+  rig.Run();
+  ASSERT_TRUE(removed.load());
+  const ConversionStats& stats = rig.job.stats;
+  EXPECT_GE(stats.foldersHandedOver.load(), 3);
+  EXPECT_EQ(stats.filesCounted.load(), 20);
+  EXPECT_EQ(stats.filesSeen.load(), 5);
+  EXPECT_EQ(stats.tilesStored.load(), 5);
+  EXPECT_EQ(stats.unreadable.load(), 0);
+  EXPECT_EQ(stats.unreadableFolders.load(), 3);
+  EXPECT_EQ(stats.vanishedFolders.load(), 3);
+  EXPECT_EQ(skips.heard, (Heard{{"16/101", SkipReason::FolderUnreadable},
+                                {"16/102", SkipReason::FolderUnreadable},
+                                {"16/103", SkipReason::FolderUnreadable}}));
+  const auto rows = RowsInInsertOrder(rig.mapPath);
+  ASSERT_EQ(rows.size(), 5u);
+  for (const InsertedRow& row : rows) EXPECT_EQ(std::get<1>(row), 100);
+  EXPECT_TRUE(rig.boxes.Messages().empty());
   EXPECT_EQ(rig.db.inTransaction, 0);
 }
 

@@ -161,6 +161,76 @@ TEST(FolderSearch, OpensSubfoldersThroughTheParentSearch) {
   EXPECT_FALSE(child.Next(&entry));
 }
 
+// FS-11: a search on a listing handed over from another search hands out
+// the same entries (kinds, links, sizes) in the same order, with the same
+// identity, and reads, prefetches and opens subfolders by their paths below
+// the nearest search with an open folder, also two listed levels down.
+TEST(FolderSearch, SearchesAHandedOverListing) {
+  TempDir dir;
+  const std::string outer = dir / "outer";
+  std::filesystem::create_directory(outer);
+  WriteFile(outer + "/empty.png", "");
+  WriteFile(outer + "/big.kachle", std::string(70000, 'x'));
+  std::filesystem::create_directory(outer + "/sub");
+  WriteFile(outer + "/sub/inner.png", "abc");
+  ASSERT_EQ(mkfifo((outer + "/pipe").c_str(), 0600), 0);
+  std::filesystem::create_symlink(outer + "/nowhere", outer + "/dangling");
+  std::filesystem::create_symlink(outer + "/big.kachle", outer + "/link-to-file");
+  std::filesystem::create_symlink(outer + "/sub", outer + "/link-to-folder");
+  FolderSearch root;
+  ASSERT_TRUE(root.Open(dir.path()));
+  for (const EntryDetail detail : {EntryDetail::Full, EntryDetail::KindOnly}) {
+    FolderSearch real;
+    ASSERT_TRUE(real.OpenEntry(root, "outer", detail));
+    FolderSearch listed;
+    listed.OpenListed(root, "outer", real.Listing(), detail);
+    EXPECT_TRUE(listed.IsListed());
+    EXPECT_FALSE(real.IsListed());
+    EXPECT_EQ(listed.FolderDevice(), real.FolderDevice());
+    EXPECT_EQ(listed.FolderInode(), real.FolderInode());
+    FolderEntry a;
+    FolderEntry b;
+    int entries = 0;
+    while (real.Next(&a)) {
+      ASSERT_TRUE(listed.Next(&b)) << a.name;
+      EXPECT_EQ(b.name, a.name);
+      EXPECT_EQ(b.kind, a.kind) << a.name;
+      EXPECT_EQ(b.isSymlink, a.isSymlink) << a.name;
+      EXPECT_EQ(b.size, a.size) << a.name;
+      ++entries;
+    }
+    EXPECT_FALSE(listed.Next(&b));
+    EXPECT_EQ(entries, 9);
+  }
+  FolderSearch real;
+  ASSERT_TRUE(real.OpenEntry(root, "outer"));
+  FolderSearch listed;
+  listed.OpenListed(root, "outer", real.Listing());
+  std::vector<unsigned char> buffer;
+  ASSERT_EQ(listed.ReadEntry("big.kachle", &buffer), platform::ReadStatus::Ok);
+  EXPECT_EQ(buffer.size(), 70000u);
+  EXPECT_EQ(listed.ReadEntry("pipe", &buffer), platform::ReadStatus::NotRegular);
+  EXPECT_EQ(listed.ReadEntry("missing", &buffer), platform::ReadStatus::CannotOpen);
+  std::uint64_t size = 0;
+  EXPECT_NE(listed.PrefetchEntry("link-to-file", UINT64_MAX, &size), platform::PrefetchStatus::Skipped);
+  EXPECT_EQ(size, 70000u);
+  // A subfolder opened through the listed search, and one listed below it.
+  FolderSearch sub;
+  ASSERT_TRUE(sub.OpenEntry(listed, "sub"));
+  FolderSearch listedSub;
+  listedSub.OpenListed(listed, "link-to-folder", sub.Listing());
+  std::vector<std::string> names;
+  FolderEntry entry;
+  while (listedSub.Next(&entry)) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "inner.png"}));
+  ASSERT_EQ(listedSub.ReadEntry("inner.png", &buffer), platform::ReadStatus::Ok);
+  EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "abc");
+  listed.Close();
+  EXPECT_FALSE(listed.IsOpen());
+  EXPECT_FALSE(listed.Next(&entry));
+  EXPECT_EQ(listed.ReadEntry("big.kachle", &buffer), platform::ReadStatus::CannotOpen);
+}
+
 // FS-8: a folder whose names fill several batches of the underlying read
 // (3000 names of 60 bytes) is listed whole, each name once and intact.
 TEST(FolderSearch, ListsFoldersLargerThanOneReadBatch) {

@@ -794,6 +794,14 @@ void RunFolderPasses(ConversionJob& job) {
   ListingQueue* const queue = listings ? &*listings : nullptr;
   {
     CountingThread counting(job.overlapFromFiles);
+    // Declared after the thread, so run before it is joined on any way out:
+    // a listing walk waiting for room ends.
+    struct CloseQueue {
+      ListingQueue* queue;
+      ~CloseQueue() {
+        if (queue != nullptr) queue->Close();
+      }
+    } const closeQueue{queue};
     if (job.overlapFromFiles >= 0 && counting.Start([&job, &counting, &counted, queue] {
           CountTree(job, &counting, &counted, queue);
           counting.Counted();
@@ -801,8 +809,11 @@ void RunFolderPasses(ConversionJob& job) {
         })) {
       beside = !counting.WaitForOverlap();
       // A tree counted whole is converted as it is now, not as it was listed.
-      if (beside) WalkTree(job, job.sourceFolder, ConvertingPass, &counting, &counted, queue);
-      if (queue != nullptr) queue->Close();  // ends the listing walk
+      if (beside) {
+        WalkTree(job, job.sourceFolder, ConvertingPass, &counting, &counted, queue);
+      } else if (queue != nullptr) {
+        queue->Close();
+      }
     } else {
       CountTree(job, nullptr, &counted, nullptr);  // one pass after the other, on this thread
     }

@@ -82,7 +82,6 @@ struct WalkState {
   CountingThread* countsFor = nullptr;     // counting pass on its own thread: told of every file; not owned
   ListingQueue* recordTo = nullptr;        // counting pass beside a converting one: offered each folder's listing; not owned, null: none (any more)
   ListingQueue* listedFrom = nullptr;      // converting pass beside the count: takes the folders' listings from here; not owned, null: lists every folder itself
-  bool folderGone = false;                 // converting pass: the listed folder being walked was found removed
   CountingThread* countBeside = nullptr;   // converting pass: the counting walk running beside it; not owned, may be null
   const CountingResult* counted = nullptr; // ... and what it leaves; valid once it has been joined
   bool beside = false;                     // the counting walk has not been caught up with: hold everything
@@ -411,7 +410,9 @@ void ReportUnreadableFolder(ConversionJob& job, WalkState& state, const std::str
 }
 
 // Handles one file of the converting pass: recognise, decode, read, insert.
-void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
+// Returns false, having handled nothing, when the file cannot be opened
+// because its folder, listed by another walk, has been removed since.
+bool StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPath,
                const platform::FolderSearch& search, const platform::FolderEntry& entry) {
   ConversionStats& stats = *state.stats;
   std::string& fullPath = state.filePath;
@@ -421,31 +422,29 @@ void StoreFile(ConversionJob& job, WalkState& state, const std::string& folderPa
   if (!key) {
     stats.notTiles.fetch_add(1, std::memory_order_relaxed);
     ReportSkipped(job, fullPath, SkipReason::NotTile);
-    return;
+    return true;
   }
   // The selection needs the key only: a tile it leaves out is never opened.
   if (job.selection != nullptr && !job.selection->Selects(*key)) {
     stats.outsideSelection.fetch_add(1, std::memory_order_relaxed);
     ReportSkipped(job, fullPath, SkipReason::OutsideSelection);
-    return;
+    return true;
   }
   if (state.readAhead) state.readAhead->Reached();
   const platform::ReadStatus read = ReadTileFile(search, entry, fullPath, &state.buffer, state.longestValue);
   if (read != platform::ReadStatus::Ok) {
     // A folder that another walk listed may have gone since: then its files
     // are not unreadable tiles, the folder is a vanished one.
-    if (read == platform::ReadStatus::CannotOpen && search.IsListed() && FolderRemoved(folderPath)) {
-      state.folderGone = true;
-      return;
-    }
+    if (read == platform::ReadStatus::CannotOpen && search.IsListed() && FolderRemoved(folderPath)) return false;
     const bool tooLarge = read == platform::ReadStatus::TooLarge;
     (tooLarge ? stats.tooLarge : stats.unreadable).fetch_add(1, std::memory_order_relaxed);
     ReportSkipped(job, fullPath, tooLarge ? SkipReason::TooLarge : SkipReason::Unreadable);
-    return;
+    return true;
   }
 
   StoreTile(job, state, *key, state.buffer.data(), state.buffer.size(),
             job.skipListener != nullptr ? NativeRelativePath(fullPath, job.sourceFolder) : std::string_view());
+  return true;
 }
 
 // Copies the counts a converting pass made while beside the count into the
@@ -576,11 +575,9 @@ void WalkFolderIn(ConversionJob& job, WalkState& state, const std::string& folde
         ++state.fileCount;
         state.stats->filesSeen.fetch_add(1, std::memory_order_relaxed);
         if (state.countsFor != nullptr) state.countsFor->FileCounted(state.fileCount);
-        if (pass == ConvertingPass) StoreFile(job, state, folderPath, search, entry);
-        if (state.folderGone) {
+        if (pass == ConvertingPass && !StoreFile(job, state, folderPath, search, entry)) {
           // The folder went after it was listed: walked as a folder that was
           // gone when the walk came to it, without this file.
-          state.folderGone = false;
           --state.fileCount;
           state.stats->filesSeen.fetch_sub(1, std::memory_order_relaxed);
           ReportUnreadableFolder(job, state, folderPath, true);

@@ -23,13 +23,10 @@ struct ListWalk {
 bool ListBelow(ListWalk& walk, platform::FolderSearch& search, const std::string& folderPath,
                const std::string& relative) {
   platform::FolderEntry entry;
-  std::string childRelative;
   while (search.Next(&entry)) {
     if (!entry.isDirectory || entry.name == "." || entry.name == "..") continue;
     if (walk.stop->load() != 0 || walk.queue.Closed()) return false;
-    childRelative.assign(relative);
-    if (!childRelative.empty()) childRelative.push_back('/');
-    childRelative.append(entry.name);
+    const std::string childRelative = relative.empty() ? entry.name : relative + "/" + entry.name;
     const ListingQueue::Place place = walk.queue.PlaceOf(childRelative);
     if (place == ListingQueue::Place::Passed) continue;
     const std::string childPath = JoinPath(folderPath, entry.name);
@@ -38,7 +35,7 @@ bool ListBelow(ListWalk& walk, platform::FolderSearch& search, const std::string
     if (place == ListingQueue::Place::Ahead && !walk.queue.Push(childRelative, child.Listing())) return false;
     const platform::WalkGuard::Scope scope(walk.guard, child.FolderDevice(), child.FolderInode());
     if (!scope.Entered()) continue;  // a link back up the tree: walked as an empty folder
-    if (!ListBelow(walk, child, childPath, std::string(childRelative))) return false;
+    if (!ListBelow(walk, child, childPath, childRelative)) return false;
   }
   return true;
 }

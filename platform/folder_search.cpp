@@ -40,17 +40,17 @@ struct FolderSearch::Impl {
   // The descriptor and the path relative to it by which the entry `name` is
   // reached: the folder's own descriptor and the name, or for a listed
   // search the ancestor's descriptor and the path below it (built in
-  // *scratch). Returns the path.
-  const char* At(const char* name, std::string* scratch, int* dirFd) const {
-    if (fd >= 0) {
-      *dirFd = fd;
-      return name;
-    }
-    *dirFd = baseFd;
+  // *scratch, which the result then refers to).
+  struct EntryPath {
+    int dirFd;                // descriptor the path is relative to
+    const std::string& path;  // `name` or *scratch
+  };
+  EntryPath At(const std::string& name, std::string* scratch) const {
+    if (fd >= 0) return {fd, name};
     scratch->assign(below);
     scratch->push_back('/');
     scratch->append(name);
-    return scratch->c_str();
+    return {baseFd, *scratch};
   }
 
   // Reads every entry of the open folder into the listing and sorts them.
@@ -162,9 +162,8 @@ bool FolderSearch::OpenEntry(const FolderSearch& parent, const std::string& name
   Close();
   if (!parent.impl_->open || name.empty()) return false;
   std::string scratch;
-  int dirFd;
-  const char* path = parent.impl_->At(name.c_str(), &scratch, &dirFd);
-  return OpenAt(dirFd, path, detail);
+  const Impl::EntryPath at = parent.impl_->At(name, &scratch);
+  return OpenAt(at.dirFd, at.path, detail);
 }
 
 void FolderSearch::OpenListed(const FolderSearch& parent, const std::string& name, FolderListing listing,
@@ -173,16 +172,8 @@ void FolderSearch::OpenListed(const FolderSearch& parent, const std::string& nam
   Close();
   Impl& s = *impl_;
   const Impl& p = *parent.impl_;
-  if (p.fd >= 0) {
-    s.baseFd = p.fd;
-    s.below = name;
-  } else {
-    s.baseFd = p.baseFd;
-    s.below.reserve(p.below.size() + 1 + name.size());
-    s.below.assign(p.below);
-    s.below.push_back('/');
-    s.below.append(name);
-  }
+  s.baseFd = p.fd >= 0 ? p.fd : p.baseFd;
+  s.below = p.fd >= 0 ? name : p.below + "/" + name;
   s.listing = std::move(listing);
   s.open = true;
   s.detail = detail;
@@ -237,11 +228,7 @@ bool FolderSearch::Next(FolderEntry* entry) {
   const Record& record = s.listing.records[s.next++];
   const char* name = s.CName(record);
   entry->name.assign(name, record.nameLength);
-  const auto at = [&s, name](int* dirFd) {
-    thread_local std::string scratch;  // the path of a listed search's entry
-    return s.At(name, &scratch, dirFd);
-  };
-  int dirFd;
+  thread_local std::string scratch;  // the path of a listed search's entry
   switch (record.type) {
     case DT_DIR:
       entry->kind = EntryKind::Directory;
@@ -249,20 +236,20 @@ bool FolderSearch::Next(FolderEntry* entry) {
     case DT_REG:
       entry->kind = EntryKind::Regular;
       if (s.detail == EntryDetail::Full) {
-        const char* path = at(&dirFd);
-        FillFromStat(dirFd, path, entry);
+        const Impl::EntryPath at = s.At(entry->name, &scratch);
+        FillFromStat(at.dirFd, at.path.c_str(), entry);
       }
       break;
     case DT_LNK: {
       entry->isSymlink = true;
-      const char* path = at(&dirFd);
-      FillFromStat(dirFd, path, entry);
+      const Impl::EntryPath at = s.At(entry->name, &scratch);
+      FillFromStat(at.dirFd, at.path.c_str(), entry);
       break;
     }
     case DT_UNKNOWN: {
-      const char* path = at(&dirFd);
-      entry->isSymlink = IsLink(dirFd, path);
-      FillFromStat(dirFd, path, entry);
+      const Impl::EntryPath at = s.At(entry->name, &scratch);
+      entry->isSymlink = IsLink(at.dirFd, at.path.c_str());
+      FillFromStat(at.dirFd, at.path.c_str(), entry);
       break;
     }
     default:  // FIFO, socket, character or block device
@@ -280,11 +267,9 @@ ReadStatus FolderSearch::ReadEntry(const std::string& name, std::vector<unsigned
     buffer->clear();
     return ReadStatus::CannotOpen;
   }
-  if (impl_->fd >= 0) return ReadWholeFileAt(impl_->fd, name, buffer, maxSize);
-  thread_local std::string path;  // the entry's path below the ancestor's folder
-  int dirFd;
-  impl_->At(name.c_str(), &path, &dirFd);
-  return ReadWholeFileAt(dirFd, path, buffer, maxSize);
+  thread_local std::string scratch;  // the path of a listed search's entry
+  const Impl::EntryPath at = impl_->At(name, &scratch);
+  return ReadWholeFileAt(at.dirFd, at.path, buffer, maxSize);
 }
 
 PrefetchStatus FolderSearch::PrefetchEntry(const std::string& name, std::uint64_t maxSize, std::uint64_t* size) const {
@@ -293,11 +278,9 @@ PrefetchStatus FolderSearch::PrefetchEntry(const std::string& name, std::uint64_
     *size = 0;
     return PrefetchStatus::Skipped;
   }
-  if (impl_->fd >= 0) return PrefetchFileAt(impl_->fd, name, maxSize, size);
-  thread_local std::string path;  // the entry's path below the ancestor's folder
-  int dirFd;
-  impl_->At(name.c_str(), &path, &dirFd);
-  return PrefetchFileAt(dirFd, path, maxSize, size);
+  thread_local std::string scratch;  // the path of a listed search's entry
+  const Impl::EntryPath at = impl_->At(name, &scratch);
+  return PrefetchFileAt(at.dirFd, at.path, maxSize, size);
 }
 
 bool FolderSearch::ListingFailed() const { return impl_->listing.listingFailed; }
